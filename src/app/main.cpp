@@ -1,0 +1,537 @@
+#include "app/main.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QTreeWidget>
+
+#include "app/targetdirective.h"
+#include "dialogs/prompts.h"
+#include "platform/fileerror.h"
+#include "programmer/devicetable.h"
+
+namespace {
+
+const std::vector<FileFilter> SourceFilters{{QStringLiteral("C - Dateien (*.c)"), "*.c"},
+                                            {QStringLiteral("Alle Dateien"), "*.*"}};
+
+constexpr int ClientWidth = 640;
+constexpr int ClientHeight = 432;
+constexpr int ListingWidth = 160;
+constexpr int MessagesHeight = 100;
+constexpr int SplitterWidth = 3;
+
+QFont SourceFont()
+{
+    QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPixelSize(15);
+    return font;
+}
+
+QPlainTextEdit* MakeTextControl(const char* name, bool readOnly)
+{
+    auto* edit = new QPlainTextEdit;
+    edit->setObjectName(QLatin1String(name));
+    edit->setFont(SourceFont());
+    edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    edit->setTabChangesFocus(false);
+    edit->setReadOnly(readOnly);
+    if (readOnly)
+        edit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    return edit;
+}
+
+QTreeWidget* MakeMessageList()
+{
+    auto* list = new QTreeWidget;
+    list->setObjectName(QStringLiteral("MsgLV"));
+    list->setColumnCount(3);
+    list->setHeaderLabels(
+        {QStringLiteral("Nachricht"), QStringLiteral("Datei"), QStringLiteral("Zeile")});
+    list->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    list->setColumnWidth(0, 386);
+    list->setColumnWidth(1, 150);
+    list->setColumnWidth(2, 60);
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setAllColumnsShowFocus(true);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    return list;
+}
+
+QSplitter* MakeSplitter(const char* name, Qt::Orientation orientation, QWidget* first,
+                        QWidget* second)
+{
+    auto* splitter = new QSplitter(orientation);
+    splitter->setObjectName(QLatin1String(name));
+    splitter->setHandleWidth(SplitterWidth);
+    splitter->setOpaqueResize(true);
+    splitter->addWidget(first);
+    splitter->addWidget(second);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 0);
+    return splitter;
+}
+
+} // namespace
+
+TMainFM::TMainFM(Prompts& prompts, QStringList arguments, QString appDir)
+    : FPrompts(prompts)
+    , FArguments(std::move(arguments))
+    , FAppDir(appDir.isEmpty() ? QCoreApplication::applicationDirPath() + QLatin1Char('/')
+                               : std::move(appDir))
+    , FGccPath(FAppDir + QStringLiteral("bin/avr-gcc"))
+    , FObjcopyPath(FAppDir + QStringLiteral("bin/avr-objcopy"))
+{
+    setObjectName(QStringLiteral("MainFM"));
+    CreateControls();
+    CreateMenus();
+    resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget*, QWidget* now) { FocusChanged(now); });
+    NewDocument();
+    UpdateActions();
+}
+
+TMainFM::~TMainFM() = default;
+
+void TMainFM::CreateControls()
+{
+    EditorRE = MakeTextControl("EditorRE", false);
+    ListingRE = MakeTextControl("ListingRE", true);
+    ListingRE->setMinimumWidth(30);
+    MsgLV = MakeMessageList();
+    SourceSP = MakeSplitter("SourceSP", Qt::Horizontal, EditorRE, ListingRE);
+    MessagesSP = MakeSplitter("MessagesSP", Qt::Vertical, SourceSP, MsgLV);
+    SourceSP->setSizes({ClientWidth - ListingWidth - SplitterWidth, ListingWidth});
+    MessagesSP->setSizes({ClientHeight - MessagesHeight, MessagesHeight});
+    setCentralWidget(MessagesSP);
+
+    constexpr int panelWidths[3] = {65, 75, 50};
+    for (int i = 0; i < 3; ++i) {
+        MainSBPanels[i] = new QLabel;
+        MainSBPanels[i]->setFixedWidth(panelWidths[i]);
+        MainSBPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        statusBar()->addWidget(MainSBPanels[i]);
+    }
+    MainSBPanels[0]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    statusBar()->setSizeGripEnabled(false);
+
+    connect(EditorRE, &QPlainTextEdit::textChanged, this, &TMainFM::EditorREChange);
+    for (QPlainTextEdit* edit : {EditorRE, ListingRE}) {
+        const auto changed = [this, edit] {
+            EditorRESelectionChange(edit);
+        };
+        connect(edit, &QPlainTextEdit::cursorPositionChanged, this, changed);
+        connect(edit, &QPlainTextEdit::selectionChanged, this, changed);
+        connect(edit, &QPlainTextEdit::undoAvailable, this, &TMainFM::UpdateActions);
+        connect(edit, &QPlainTextEdit::textChanged, this, &TMainFM::UpdateActions);
+        edit->installEventFilter(this);
+    }
+}
+
+QAction* TMainFM::AddItem(QMenu* menu, const char* name, const QString& caption,
+                          const QKeySequence& shortcut)
+{
+    auto* item = menu->addAction(caption);
+    item->setObjectName(QLatin1String(name));
+    item->setShortcut(shortcut);
+    return item;
+}
+
+void TMainFM::OnClick(QAction* item, void (TMainFM::*handler)())
+{
+    connect(item, &QAction::triggered, this,
+            [this, handler] { Guarded([&] { (this->*handler)(); }); });
+}
+
+template <typename Handler> void TMainFM::Guarded(Handler handler)
+{
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        ShowException(error);
+    }
+}
+
+void TMainFM::ShowException(const std::exception& error)
+{
+    const auto* fileError = dynamic_cast<const FileError*>(&error);
+    const QString text = fileError ? fileError->Message : QString::fromUtf8(error.what());
+    FPrompts.Message(
+        {text, QStringLiteral("Quennor"), QMessageBox::Ok, QMessageBox::Critical, this});
+}
+
+void TMainFM::CreateMenus()
+{
+    CreateFileMenu();
+    CreateEditMenu();
+    CreateProjectMenu();
+    CreateOtherMenus();
+}
+
+void TMainFM::CreateFileMenu()
+{
+    FileMI = menuBar()->addMenu(QStringLiteral("&Datei"));
+    FileMI->setObjectName(QStringLiteral("FileMI"));
+    OnClick(AddItem(FileMI, "NewMI", QStringLiteral("&Neu"), Qt::CTRL | Qt::Key_N),
+            &TMainFM::NewMIClick);
+    OnClick(AddItem(FileMI, "OpenMI", QStringLiteral("&Öffnen..."), Qt::CTRL | Qt::Key_O),
+            &TMainFM::OpenMIClick);
+    FileMI->addSeparator()->setObjectName(QStringLiteral("N1"));
+    OnClick(AddItem(FileMI, "SaveMI", QStringLiteral("&Speichern"), Qt::CTRL | Qt::Key_S),
+            &TMainFM::SaveMIClick);
+    OnClick(AddItem(FileMI, "SaveAsMI", QStringLiteral("&Speichern &unter...")),
+            &TMainFM::SaveAsMIClick);
+    FileMI->addSeparator()->setObjectName(QStringLiteral("N7"));
+    AddItem(FileMI, "FlashBinMI", QStringLiteral("&Binärdatei flashen..."));
+    FileMI->addSeparator()->setObjectName(QStringLiteral("N3"));
+    OnClick(AddItem(FileMI, "ExitMI", QStringLiteral("&Beenden"), Qt::ALT | Qt::Key_X),
+            &TMainFM::ExitMIClick);
+}
+
+void TMainFM::CreateEditMenu()
+{
+    EditMI = menuBar()->addMenu(QStringLiteral("&Bearbeiten"));
+    EditMI->setObjectName(QStringLiteral("EditMI"));
+    EditUndoAC = AddItem(EditMI, "EditUndoAC", QStringLiteral("&Rückgängig"), Qt::CTRL | Qt::Key_Z);
+    EditMI->addSeparator()->setObjectName(QStringLiteral("N5"));
+    EditCutAC = AddItem(EditMI, "EditCutAC", QStringLiteral("&Ausschneiden"), Qt::CTRL | Qt::Key_X);
+    EditCopyAC = AddItem(EditMI, "EditCopyAC", QStringLiteral("&Kopieren"), Qt::CTRL | Qt::Key_C);
+    EditPasteAC = AddItem(EditMI, "EditPasteAC", QStringLiteral("&Einfügen"), Qt::CTRL | Qt::Key_V);
+    EditDeleteAC =
+        AddItem(EditMI, "EditDeleteAC", QStringLiteral("&Löschen"), Qt::CTRL | Qt::Key_Delete);
+    EditSelectAllAC = AddItem(EditMI, "EditSelectAllAC", QStringLiteral("A&lles auswählen"),
+                              Qt::CTRL | Qt::Key_A);
+    EditMI->addSeparator()->setObjectName(QStringLiteral("N4"));
+    ReplaceAC = AddItem(EditMI, "ReplaceAC", QStringLiteral("E&rsetzen..."), Qt::CTRL | Qt::Key_R);
+    FindAC = AddItem(EditMI, "FindAC", QStringLiteral("&Suchen..."), Qt::CTRL | Qt::Key_F);
+    FindNextAC =
+        AddItem(EditMI, "FindNextAC", QStringLiteral("&Weitersuchen"), Qt::CTRL | Qt::Key_L);
+    EditCopyAC->setToolTip(QStringLiteral("Copy"));
+    EditCutAC->setToolTip(QStringLiteral("Cut"));
+    EditPasteAC->setToolTip(QStringLiteral("Paste"));
+
+    connect(EditUndoAC, &QAction::triggered, this, [this] { EditAction(&QPlainTextEdit::undo); });
+    connect(EditCutAC, &QAction::triggered, this, [this] { EditAction(&QPlainTextEdit::cut); });
+    connect(EditCopyAC, &QAction::triggered, this, [this] { EditAction(&QPlainTextEdit::copy); });
+    connect(EditPasteAC, &QAction::triggered, this, [this] { EditAction(&QPlainTextEdit::paste); });
+    connect(EditDeleteAC, &QAction::triggered, this, &TMainFM::EditDelete);
+    connect(EditSelectAllAC, &QAction::triggered, this,
+            [this] { EditAction(&QPlainTextEdit::selectAll); });
+    connect(EditMI, &QMenu::aboutToShow, this, &TMainFM::UpdateActions);
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &TMainFM::UpdateActions);
+}
+
+void TMainFM::CreateProjectMenu()
+{
+    ProjectMI = menuBar()->addMenu(QStringLiteral("&Projekt"));
+    ProjectMI->setObjectName(QStringLiteral("ProjectMI"));
+    AddItem(ProjectMI, "CompileMI", QStringLiteral("&Kompilieren"), Qt::CTRL | Qt::Key_F9);
+    AddItem(ProjectMI, "CompileAndFlashMI", QStringLiteral("Kompilieren && &Flashen"), Qt::Key_F9);
+    ProjectMI->addSeparator()->setObjectName(QStringLiteral("N6"));
+    CreateTargetMenu(ProjectMI);
+    ProjectMI->addSeparator()->setObjectName(QStringLiteral("N2"));
+    CreateListingMI = AddItem(ProjectMI, "CreateListingMI", QStringLiteral("&Listing erzeugen"));
+    CreateListingMI->setCheckable(true);
+    OnClick(CreateListingMI, &TMainFM::CreateListingMIClick);
+    connect(ProjectMI, &QMenu::aboutToShow, this, &TMainFM::ProjectMIClick);
+}
+
+void TMainFM::CreateTargetMenu(QMenu* project)
+{
+    TargetMI = project->addMenu(QStringLiteral("&Ziel"));
+    TargetMI->setObjectName(QStringLiteral("TargetMI"));
+    TargetGroup = new QActionGroup(this);
+    for (int tag = 1; tag < DeviceCount; ++tag) {
+        const QString name = QString::fromLatin1(DeviceTable[tag].Name);
+        auto* item = TargetMI->addAction(name);
+        item->setObjectName(name + QStringLiteral("MI"));
+        item->setCheckable(true);
+        item->setData(tag);
+        item->setChecked(tag == FTarget);
+        TargetGroup->addAction(item);
+        connect(item, &QAction::triggered, this, [this, item] { TargetDeviceOptionMIClick(item); });
+    }
+    connect(TargetMI, &QMenu::aboutToShow, this, &TMainFM::TargetMIClick);
+}
+
+void TMainFM::CreateOtherMenus()
+{
+    auto* extras = menuBar()->addMenu(QStringLiteral("&Extras"));
+    extras->setObjectName(QStringLiteral("ExtrasMI"));
+    AddItem(extras, "FuseBitsMI", QStringLiteral("Fuse Bits..."));
+
+    ViewMI = menuBar()->addMenu(QStringLiteral("&Ansicht"));
+    ViewMI->setObjectName(QStringLiteral("ViewMI"));
+    ViewMI->menuAction()->setVisible(false);
+    ShowListingMI = AddItem(ViewMI, "ShowListingMI", QStringLiteral("&Listing-Fenster"));
+    ShowListingMI->setCheckable(true);
+    ShowListingMI->setVisible(false);
+    OnClick(ShowListingMI, &TMainFM::ShowListingMIClick);
+    connect(ViewMI, &QMenu::aboutToShow, this, &TMainFM::ViewMIClick);
+
+    auto* help = menuBar()->addMenu(QStringLiteral("&Hilfe"));
+    help->setObjectName(QStringLiteral("HelpMI"));
+    AddItem(help, "AboutMI", QStringLiteral("&Über..."), Qt::Key_F1);
+}
+
+QString TMainFM::StatusPanel(int index) const
+{
+    return MainSBPanels[index]->text();
+}
+
+void TMainFM::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (FShown)
+        return;
+    FShown = true;
+    if (const QScreen* display = screen())
+        move(display->availableGeometry().center() - rect().center());
+    Guarded([this] { FormShow(); });
+}
+
+void TMainFM::FormShow()
+{
+    if (!FArguments.isEmpty())
+        LoadDocument(FArguments.first());
+    if (EditorRE->isVisible() && EditorRE->isEnabled())
+        EditorRE->setFocus();
+    UpdateCaretPanel(EditorRE);
+}
+
+void TMainFM::closeEvent(QCloseEvent* event)
+{
+    bool canClose = false;
+    Guarded([&] { canClose = NewDocument(); });
+    event->setAccepted(canClose);
+}
+
+bool TMainFM::eventFilter(QObject* watched, QEvent* event)
+{
+    // The text controls claim Ctrl+Del for deleting a word; here it is the menu's delete.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (QKeySequence(key->keyCombination()) == EditDeleteAC->shortcut())
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainFM::SetFileName(const QString& path)
+{
+    FFileName = path;
+    setWindowTitle(path.isEmpty() ? QStringLiteral("Quennor - Neu")
+                                  : QStringLiteral("Quennor - ") + path);
+}
+
+void TMainFM::SetModified(bool flag)
+{
+    FModified = flag;
+    MainSBPanels[1]->setText(flag ? QStringLiteral("Geändert") : QString());
+}
+
+QString TMainFM::EditorText() const
+{
+    // toPlainText() would turn no-break spaces into blanks; the file must keep them.
+    QString text = EditorRE->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    return text;
+}
+
+bool TMainFM::QuerySave()
+{
+    if (!FModified)
+        return true;
+    const auto answer = FPrompts.Message(
+        {QStringLiteral("Datei ist nicht gespeichert. Jetzt speichern?"), QStringLiteral("Warnung"),
+         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Warning, this});
+    if (answer == QMessageBox::Yes)
+        return SaveDocument();
+    return answer == QMessageBox::No;
+}
+
+bool TMainFM::NewDocument()
+{
+    if (!QuerySave())
+        return false;
+    ClearListing();
+    EditorRE->clear();
+    FEncoding = TextEncoding::Utf8;
+    SetFileName({});
+    SetModified(false);
+    return true;
+}
+
+void TMainFM::OpenDocument()
+{
+    if (!QuerySave())
+        return;
+    const QString path = FPrompts.OpenFileName({SourceFilters, {}, {}, this});
+    if (path.isEmpty())
+        return;
+    ClearListing();
+    LoadDocument(path);
+}
+
+bool TMainFM::LoadDocument(const QString& path)
+{
+    // Read before taking the name, so the caption never names a file whose text is not shown.
+    TextFileContents contents = ReadTextFile(path);
+    SetFileName(path);
+    EditorRE->setPlainText(contents.Text);
+    FEncoding = contents.Encoding;
+    SetModified(false);
+    return ParseTargetDirective();
+}
+
+void TMainFM::WriteDocument()
+{
+    FEncoding = WriteTextFile(FFileName, EditorText(), FEncoding);
+    SetModified(false);
+}
+
+bool TMainFM::SaveDocumentAs()
+{
+    const QString path =
+        FPrompts.SaveFileName({SourceFilters, FFileName, QStringLiteral("c"), this});
+    if (path.isEmpty())
+        return false;
+    SetFileName(path);
+    WriteDocument();
+    return true;
+}
+
+bool TMainFM::SaveDocument()
+{
+    if (FFileName.isEmpty())
+        return SaveDocumentAs();
+    WriteDocument();
+    return true;
+}
+
+bool TMainFM::ParseTargetDirective()
+{
+    const auto target = TargetDirective(EditorText());
+    if (target)
+        FTarget = std::int8_t(*target);
+    return target.has_value();
+}
+
+void TMainFM::TargetDeviceOptionMIClick(QAction* item)
+{
+    FTarget = std::int8_t(item->data().toInt() & 0xFF);
+}
+
+void TMainFM::TargetMIClick()
+{
+    for (QAction* item : TargetGroup->actions())
+        if (FTarget >= 1 && item->data().toInt() == FTarget)
+            item->setChecked(true);
+}
+
+void TMainFM::ProjectMIClick()
+{
+    CreateListingMI->setChecked(FCreateListing);
+}
+
+void TMainFM::ClearListing()
+{
+    ListingRE->clear();
+}
+
+void TMainFM::LoadListing(const QString& path)
+{
+    ListingRE->setPlainText(ReadTextFile(path).Text);
+}
+
+void TMainFM::ViewMIClick()
+{
+    ShowListingMI->setChecked(SourceSP->sizes().value(1) > 0);
+}
+
+void TMainFM::ShowListingMIClick()
+{
+    const int total = SourceSP->width() - SourceSP->handleWidth();
+    if (SourceSP->sizes().value(1) > 0) {
+        SourceSP->setSizes({total, 0});
+        return;
+    }
+    const int width = (this->width() - SourceSP->handleWidth()) / 2;
+    SourceSP->setSizes({total - width, width});
+}
+
+void TMainFM::EditorRESelectionChange(QPlainTextEdit* sender)
+{
+    UpdateCaretPanel(sender);
+    UpdateActions();
+}
+
+void TMainFM::UpdateCaretPanel(QPlainTextEdit* sender)
+{
+    if (sender != EditorRE && sender != ListingRE)
+        return;
+    const int position = sender->textCursor().selectionStart();
+    const QTextBlock line = sender->document()->findBlock(position);
+    MainSBPanels[0]->setText(
+        QStringLiteral("%1:  %2 ").arg(line.blockNumber() + 1).arg(position - line.position() + 1));
+}
+
+void TMainFM::FocusChanged(QWidget* now)
+{
+    if (now && now->window() == this) {
+        FActiveControl = now;
+        UpdateActions();
+    }
+}
+
+QPlainTextEdit* TMainFM::ActiveTextControl() const
+{
+    if (FActiveControl == EditorRE || FActiveControl == ListingRE)
+        return static_cast<QPlainTextEdit*>(FActiveControl);
+    return nullptr;
+}
+
+void TMainFM::UpdateActions()
+{
+    QPlainTextEdit* edit = ActiveTextControl();
+    const bool writable = edit && !edit->isReadOnly();
+    const bool selection = edit && edit->textCursor().hasSelection();
+    EditUndoAC->setEnabled(writable && edit->document()->isUndoAvailable());
+    EditCutAC->setEnabled(writable && selection);
+    EditCopyAC->setEnabled(selection);
+    EditPasteAC->setEnabled(writable && edit->canPaste());
+    EditDeleteAC->setEnabled(writable && selection);
+    EditSelectAllAC->setEnabled(edit && !edit->document()->isEmpty());
+    FindAC->setEnabled(edit != nullptr);
+    FindNextAC->setEnabled(false);
+    ReplaceAC->setEnabled(writable);
+}
+
+void TMainFM::EditAction(void (QPlainTextEdit::*operation)())
+{
+    if (QPlainTextEdit* edit = ActiveTextControl())
+        (edit->*operation)();
+}
+
+void TMainFM::EditDelete()
+{
+    if (QPlainTextEdit* edit = ActiveTextControl(); edit && !edit->isReadOnly())
+        edit->textCursor().removeSelectedText();
+}

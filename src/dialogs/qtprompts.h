@@ -1,0 +1,23 @@
+#pragma once
+
+#include <memory>
+
+#include <QStringList>
+
+#include "dialogs/prompts.h"
+
+class QFileDialog;
+
+// The prompts as the user sees them: Qt's message boxes and Qt's own file dialogs, so that
+// their buttons and texts follow the German translation on every desktop.
+class QtPrompts final : public Prompts
+{
+public:
+    QMessageBox::StandardButton Message(const MessageSpec& spec) override;
+    QString OpenFileName(const FileDialogSpec& spec) override;
+    QString SaveFileName(const FileDialogSpec& spec) override;
+
+    static std::unique_ptr<QMessageBox> MakeMessageBox(const MessageSpec& spec);
+    static QStringList QtNameFilters(const std::vector<FileFilter>& filters);
+    static std::unique_ptr<QFileDialog> MakeFileDialog(const FileDialogSpec& spec, bool save);
+};

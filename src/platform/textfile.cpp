@@ -1,0 +1,114 @@
+#include "platform/textfile.h"
+
+#include <array>
+#include <optional>
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include "platform/fileerror.h"
+
+namespace {
+
+// Bytes 0x80..0x9F of Windows-1252. The five bytes the code page leaves undefined map to the
+// C1 control character of the same number, so every byte of a file survives a load and save.
+constexpr std::array<char16_t, 32> Cp1252High{
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+const QByteArray Utf8Bom("\xEF\xBB\xBF", 3);
+
+QString DecodeCp1252(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        *out++ = QChar(b >= 0x80 && b < 0xA0 ? Cp1252High[b - 0x80] : char16_t(b));
+    }
+    return text;
+}
+
+int Cp1252Byte(char16_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return c;
+    for (int i = 0; i < int(Cp1252High.size()); ++i)
+        if (Cp1252High[i] == c)
+            return 0x80 + i;
+    return -1;
+}
+
+// Empty optional when a character has no Windows-1252 byte.
+std::optional<QByteArray> EncodeCp1252(const QString& text)
+{
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    char* out = bytes.data();
+    for (const QChar c : text) {
+        const int b = Cp1252Byte(c.unicode());
+        if (b < 0)
+            return std::nullopt;
+        *out++ = char(b);
+    }
+    return bytes;
+}
+
+QString NormaliseLineEnds(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+} // namespace
+
+TextFileContents DecodeText(const QByteArray& bytes)
+{
+    const bool bom = bytes.startsWith(Utf8Bom);
+    const QByteArrayView body = bom ? QByteArrayView(bytes).sliced(3) : QByteArrayView(bytes);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    QString text = utf8.decode(body);
+    if (!utf8.hasError())
+        return {NormaliseLineEnds(std::move(text)),
+                bom ? TextEncoding::Utf8WithBom : TextEncoding::Utf8};
+    return {NormaliseLineEnds(DecodeCp1252(bytes)), TextEncoding::Windows1252};
+}
+
+QByteArray EncodeText(const QString& text, TextEncoding& encoding)
+{
+    QString crlf = text;
+    crlf.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    if (encoding == TextEncoding::Windows1252) {
+        if (auto bytes = EncodeCp1252(crlf))
+            return *bytes;
+        encoding = TextEncoding::Utf8;
+    }
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    QByteArray bytes = utf8.encode(crlf);
+    if (encoding == TextEncoding::Utf8WithBom)
+        bytes.prepend(Utf8Bom);
+    return bytes;
+}
+
+TextFileContents ReadTextFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw FileError::CannotOpen(path);
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw FileError::CannotOpen(path);
+    return DecodeText(bytes);
+}
+
+TextEncoding WriteTextFile(const QString& path, const QString& text, TextEncoding encoding)
+{
+    const QByteArray bytes = EncodeText(text, encoding);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw FileError::CannotCreate(path);
+    return encoding;
+}

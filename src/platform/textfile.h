@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// How a source file's bytes were turned into text, so that saving gives the same bytes back.
+enum class TextEncoding
+{
+    Utf8,
+    Utf8WithBom,
+    Windows1252,
+};
+
+struct TextFileContents
+{
+    QString Text; // line ends are '\n'
+    TextEncoding Encoding = TextEncoding::Utf8;
+};
+
+// UTF-8 when the bytes are valid UTF-8, otherwise Windows-1252 (every byte maps to a character).
+// CR LF, lone CR and lone LF all become '\n'.
+TextFileContents DecodeText(const QByteArray& bytes);
+
+// Line ends become CR LF. A Windows-1252 text holding a character outside that code page is
+// encoded as UTF-8; encoding tells which one was used.
+QByteArray EncodeText(const QString& text, TextEncoding& encoding);
+
+// Throws FileError "Cannot open file <path>".
+TextFileContents ReadTextFile(const QString& path);
+
+// Writes atomically: on any failure the old file stays as it was and FileError
+// "Cannot create file <path>" is thrown. Returns the encoding written.
+TextEncoding WriteTextFile(const QString& path, const QString& text, TextEncoding encoding);

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <deque>
+#include <vector>
+
+#include "dialogs/prompts.h"
+
+// Answers the program's questions from a script and keeps what was asked. A question without
+// a scripted answer fails the running test and is answered with Cancel.
+class ScriptedPrompts final : public Prompts
+{
+public:
+    QMessageBox::StandardButton Message(const MessageSpec& spec) override;
+    QString OpenFileName(const FileDialogSpec& spec) override;
+    QString SaveFileName(const FileDialogSpec& spec) override;
+
+    std::deque<QMessageBox::StandardButton> Answers;
+    std::deque<QString> OpenAnswers; // empty string: the user cancels
+    std::deque<QString> SaveAnswers;
+
+    std::vector<MessageSpec> Messages;
+    std::vector<FileDialogSpec> OpenDialogs;
+    std::vector<FileDialogSpec> SaveDialogs;
+};

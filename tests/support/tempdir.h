@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+// A fresh directory for one test, removed afterwards, with helpers for whole files.
+class TempDir
+{
+public:
+    TempDir() { EXPECT_TRUE(Dir.isValid()); }
+
+    QString Path(const QString& name) const { return Dir.filePath(name); }
+
+    QString Write(const QString& name, const QByteArray& bytes) const
+    {
+        QFile file(Path(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    }
+
+    static QByteArray Read(const QString& path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return file.readAll();
+    }
+
+private:
+    QTemporaryDir Dir;
+};
