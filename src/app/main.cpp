@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -107,7 +108,14 @@ TMainFM::TMainFM(Prompts& prompts, QStringList arguments, QString appDir)
     UpdateActions();
 }
 
-TMainFM::~TMainFM() = default;
+TMainFM::~TMainFM()
+{
+    // The base class still destroys the children, which lose the focus and emit on the way; the
+    // handlers must not run on a window that is no longer a TMainFM.
+    disconnect(qApp, nullptr, this, nullptr);
+    for (QObject* control : {static_cast<QObject*>(EditorRE), static_cast<QObject*>(ListingRE)})
+        disconnect(control, nullptr, this, nullptr);
+}
 
 void TMainFM::CreateControls()
 {
@@ -308,8 +316,9 @@ void TMainFM::showEvent(QShowEvent* event)
 
 void TMainFM::FormShow()
 {
+    // The tools run in the program's directory, so a relative name would build another file.
     if (!FArguments.isEmpty())
-        LoadDocument(FArguments.first());
+        LoadDocument(QFileInfo(FArguments.first()).absoluteFilePath());
     if (EditorRE->isVisible() && EditorRE->isEnabled())
         EditorRE->setFocus();
     UpdateCaretPanel(EditorRE);

@@ -63,7 +63,32 @@ QString NormaliseLineEnds(QString text)
     return text;
 }
 
+// One pass: QString::replace with a longer text moves the tail once per batch of hits, which
+// grows with the square of the size for large sources.
+QString WithCrLf(const QString& text)
+{
+    QString result;
+    result.reserve(text.size() + text.count(QLatin1Char('\n')));
+    const QStringView view(text);
+    qsizetype start = 0;
+    for (qsizetype end; (end = view.indexOf(QLatin1Char('\n'), start)) >= 0; start = end + 1) {
+        result += view.sliced(start, end - start);
+        result += QLatin1String("\r\n");
+    }
+    result += view.sliced(start);
+    return result;
+}
+
 } // namespace
+
+bool SaveFileAtomically(const QString& path, const QByteArray& bytes)
+{
+    // Unbuffered, so that a short write shows in write()'s result: a buffered QSaveFile
+    // commits a truncated file when only its final flush fails.
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+           file.write(bytes) == bytes.size() && file.commit();
+}
 
 TextFileContents DecodeText(const QByteArray& bytes)
 {
@@ -79,8 +104,7 @@ TextFileContents DecodeText(const QByteArray& bytes)
 
 QByteArray EncodeText(const QString& text, TextEncoding& encoding)
 {
-    QString crlf = text;
-    crlf.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    const QString crlf = WithCrLf(text);
     if (encoding == TextEncoding::Windows1252) {
         if (auto bytes = EncodeCp1252(crlf))
             return *bytes;
@@ -106,9 +130,7 @@ TextFileContents ReadTextFile(const QString& path)
 
 TextEncoding WriteTextFile(const QString& path, const QString& text, TextEncoding encoding)
 {
-    const QByteArray bytes = EncodeText(text, encoding);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!SaveFileAtomically(path, EncodeText(text, encoding)))
         throw FileError::CannotCreate(path);
     return encoding;
 }

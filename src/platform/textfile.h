@@ -25,6 +25,9 @@ TextFileContents DecodeText(const QByteArray& bytes);
 // encoded as UTF-8; encoding tells which one was used.
 QByteArray EncodeText(const QString& text, TextEncoding& encoding);
 
+// Replaces the file's contents as a whole or not at all; false when the old contents stayed.
+bool SaveFileAtomically(const QString& path, const QByteArray& bytes);
+
 // Throws FileError "Cannot open file <path>".
 TextFileContents ReadTextFile(const QString& path);
 

@@ -1,0 +1,25 @@
+# Installs what Quennor needs to build, test and run, where it is missing (Debian).
+QUENNOR_PACKAGES="cmake make g++ qt6-base-dev qt6-translations-l10n googletest libgtest-dev
+    gcc-avr binutils-avr avr-libc fonts-liberation"
+
+quennor_install_deps() {
+    local missing=()
+    for package in $QUENNOR_PACKAGES; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq &&
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+            "${missing[@]}"
+}
+
+quennor_build() { # build directory, extra cmake options...
+    local dir=$1
+    shift
+    cmake -S "$QUENNOR_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null &&
+        cmake --build "$dir" -j "$(nproc)"
+}

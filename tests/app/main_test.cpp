@@ -1,0 +1,490 @@
+#include "app/main.h"
+
+#include <csignal>
+#include <sys/resource.h>
+
+#include <QAction>
+#include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QSplitter>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include "support/scriptedprompts.h"
+#include "support/tempdir.h"
+
+namespace {
+
+const QString SavePrompt = QStringLiteral("Datei ist nicht gespeichert. Jetzt speichern?");
+
+class MainWindow : public ::testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        EXPECT_TRUE(Prompts.Answers.empty()) << "a scripted answer was not asked for";
+        EXPECT_TRUE(Prompts.OpenAnswers.empty());
+        EXPECT_TRUE(Prompts.SaveAnswers.empty());
+    }
+
+    TMainFM& Window(QStringList arguments = {})
+    {
+        Main = std::make_unique<TMainFM>(Prompts, std::move(arguments));
+        return *Main;
+    }
+
+    void Type(const QString& text) { Main->Editor()->insertPlainText(text); }
+
+    QAction* Action(const char* name) { return Main->findChild<QAction*>(QLatin1String(name)); }
+
+    void ExpectSavePrompt(const MessageSpec& asked)
+    {
+        EXPECT_EQ(asked.Text, SavePrompt);
+        EXPECT_EQ(asked.Caption, QStringLiteral("Warnung"));
+        EXPECT_EQ(asked.Buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        EXPECT_EQ(asked.Icon, QMessageBox::Warning);
+    }
+
+    ScriptedPrompts Prompts;
+    TempDir Dir;
+    std::unique_ptr<TMainFM> Main;
+};
+
+// Makes writes fail as on a full disk, for the life of the object.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &Saved);
+        Previous = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = Saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &Saved);
+        std::signal(SIGXFSZ, Previous);
+    }
+
+private:
+    rlimit Saved{};
+    void (*Previous)(int) = nullptr;
+};
+
+} // namespace
+
+TEST_F(MainWindow, StartsWithANewCleanDocument)
+{
+    TMainFM& main = Window();
+    EXPECT_EQ(main.windowTitle(), QStringLiteral("Quennor - Neu"));
+    EXPECT_EQ(main.StatusPanel(1), QString());
+    EXPECT_FALSE(main.Modified());
+    EXPECT_EQ(main.Target(), 8);
+    EXPECT_TRUE(main.NewDocument()) << "a clean document is cleared without asking";
+    EXPECT_TRUE(Prompts.Messages.empty());
+    EXPECT_EQ(main.GccPath(), main.AppDir() + QStringLiteral("bin/avr-gcc"));
+    EXPECT_EQ(main.ObjcopyPath(), main.AppDir() + QStringLiteral("bin/avr-objcopy"));
+    EXPECT_TRUE(main.AppDir().endsWith(QLatin1Char('/')));
+}
+
+TEST_F(MainWindow, SavePromptAnswersDecideWhatHappensToChanges)
+{
+    TMainFM& main = Window();
+    Type(QStringLiteral("int a;"));
+    EXPECT_TRUE(main.Modified());
+    EXPECT_EQ(main.StatusPanel(1), QStringLiteral("Geändert"));
+
+    Prompts.Answers = {QMessageBox::Cancel};
+    EXPECT_FALSE(main.NewDocument());
+    ASSERT_EQ(Prompts.Messages.size(), 1u);
+    ExpectSavePrompt(Prompts.Messages[0]);
+    EXPECT_EQ(main.Editor()->toPlainText(), QStringLiteral("int a;"));
+    EXPECT_TRUE(main.Modified());
+
+    // Yes on a new document asks for a name; cancelling that abandons the New as well.
+    Prompts.Answers = {QMessageBox::Yes};
+    Prompts.SaveAnswers = {QString()};
+    EXPECT_FALSE(main.NewDocument());
+    ASSERT_EQ(Prompts.SaveDialogs.size(), 1u);
+    EXPECT_EQ(Prompts.SaveDialogs[0].FileName, QString());
+    EXPECT_EQ(main.Editor()->toPlainText(), QStringLiteral("int a;"));
+
+    Prompts.Answers = {QMessageBox::No};
+    EXPECT_TRUE(main.NewDocument());
+    EXPECT_EQ(main.Editor()->toPlainText(), QString());
+    EXPECT_FALSE(main.Modified());
+    EXPECT_EQ(main.windowTitle(), QStringLiteral("Quennor - Neu"));
+
+    Type(QStringLiteral("int b;\nint c;"));
+    const QString path = Dir.Path("b.c");
+    Prompts.Answers = {QMessageBox::Yes};
+    Prompts.SaveAnswers = {path};
+    EXPECT_TRUE(main.NewDocument());
+    EXPECT_EQ(TempDir::Read(path), QByteArray("int b;\r\nint c;"));
+    EXPECT_EQ(main.windowTitle(), QStringLiteral("Quennor - Neu"));
+}
+
+TEST_F(MainWindow, LoadingAndSavingKeepNameCaptionAndCleanState)
+{
+    TMainFM& main = Window();
+    const QString path = Dir.Write("blink.c", "int x;\r\n");
+    main.LoadDocument(path);
+    EXPECT_EQ(main.windowTitle(), QStringLiteral("Quennor - ") + path);
+    EXPECT_EQ(main.FileName(), path);
+    EXPECT_FALSE(main.Modified()) << "loading changes the text but leaves the document clean";
+    EXPECT_EQ(main.StatusPanel(1), QString());
+
+    Dir.Write("blink.c", "changed elsewhere");
+    Action("SaveMI")->trigger();
+    EXPECT_EQ(TempDir::Read(path), QByteArray("int x;\r\n"))
+        << "Save writes a named document even when it is clean";
+
+    const QString other = Dir.Path("other.c");
+    Prompts.SaveAnswers = {other};
+    Action("SaveAsMI")->trigger();
+    ASSERT_EQ(Prompts.SaveDialogs.size(), 1u);
+    const FileDialogSpec& asked = Prompts.SaveDialogs[0];
+    EXPECT_EQ(asked.FileName, path);
+    EXPECT_EQ(asked.DefaultSuffix, QStringLiteral("c"));
+    ASSERT_EQ(asked.Filters.size(), 2u);
+    EXPECT_EQ(asked.Filters[0].Label, QStringLiteral("C - Dateien (*.c)"));
+    EXPECT_EQ(asked.Filters[0].Pattern, QStringLiteral("*.c"));
+    EXPECT_EQ(asked.Filters[1].Label, QStringLiteral("Alle Dateien"));
+    EXPECT_EQ(main.windowTitle(), QStringLiteral("Quennor - ") + other);
+    EXPECT_EQ(TempDir::Read(other), QByteArray("int x;\r\n"));
+}
+
+TEST_F(MainWindow, OpenAfterNoAndCancelledDialogKeepsTheChanges)
+{
+    TMainFM& main = Window();
+    Type(QStringLiteral("unsaved"));
+    Prompts.Answers = {QMessageBox::No};
+    Prompts.OpenAnswers = {QString()};
+    Action("OpenMI")->trigger();
+    EXPECT_EQ(main.Editor()->toPlainText(), QStringLiteral("unsaved"));
+    EXPECT_EQ(main.StatusPanel(1), QStringLiteral("Geändert"));
+    ASSERT_EQ(Prompts.OpenDialogs.size(), 1u);
+    EXPECT_EQ(Prompts.OpenDialogs[0].FileName, QString());
+}
+
+TEST_F(MainWindow, UnreadableFileShowsTheErrorAndKeepsTheDocument)
+{
+    TMainFM& main = Window();
+    const QString path = Dir.Write("a.c", "int a;\r\n");
+    main.LoadDocument(path);
+    Type(QStringLiteral("// edit\n"));
+    const QString missing = Dir.Path("missing.c");
+    Prompts.Answers = {QMessageBox::No, QMessageBox::Ok};
+    Prompts.OpenAnswers = {missing};
+    Action("OpenMI")->trigger();
+
+    ASSERT_EQ(Prompts.Messages.size(), 2u);
+    const MessageSpec& error = Prompts.Messages[1];
+    EXPECT_EQ(error.Text, QStringLiteral("Cannot open file ") + missing);
+    EXPECT_EQ(error.Caption, QStringLiteral("Quennor"));
+    EXPECT_EQ(error.Icon, QMessageBox::Critical);
+    EXPECT_EQ(error.Buttons, QMessageBox::Ok);
+    EXPECT_EQ(main.windowTitle(), QStringLiteral("Quennor - ") + path);
+    EXPECT_EQ(main.Editor()->toPlainText(), QStringLiteral("// edit\nint a;\n"));
+    EXPECT_TRUE(main.Modified());
+}
+
+TEST_F(MainWindow, FailedSaveLeavesTheFileIntactAndTheDocumentChanged)
+{
+    TMainFM& main = Window();
+    const QByteArray old = "int old;\r\n";
+    const QString path = Dir.Write("a.c", old);
+    main.show();
+    main.LoadDocument(path);
+    Type(QString(4000, QLatin1Char('x')));
+    Prompts.Answers = {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::Ok};
+    {
+        FileSizeLimit full(1000);
+        Action("SaveMI")->trigger();
+        EXPECT_FALSE(main.close()) << "a failed save in the close prompt keeps the window open";
+    }
+    ASSERT_EQ(Prompts.Messages.size(), 3u);
+    EXPECT_EQ(Prompts.Messages[0].Text, QStringLiteral("Cannot create file ") + path);
+    EXPECT_EQ(Prompts.Messages[0].Caption, QStringLiteral("Quennor"));
+    ExpectSavePrompt(Prompts.Messages[1]);
+    EXPECT_EQ(Prompts.Messages[2].Text, QStringLiteral("Cannot create file ") + path);
+    EXPECT_EQ(TempDir::Read(path), old);
+    EXPECT_TRUE(main.Modified());
+    EXPECT_EQ(main.StatusPanel(1), QStringLiteral("Geändert"));
+}
+
+TEST_F(MainWindow, SourceBytesSurviveTheEditorUnchangedButForLineEnds)
+{
+    TMainFM& main = Window();
+    const QByteArray ansi = "// Z\xE4hler\xA0und\tTab \x81\x9D\nint a;\rint b;\r\n";
+    const QString path = Dir.Write("ansi.c", ansi);
+    main.LoadDocument(path);
+    EXPECT_EQ(main.Editor()->document()->blockCount(), 4);
+    main.SaveDocument();
+    EXPECT_EQ(TempDir::Read(path),
+              QByteArray("// Z\xE4hler\xA0und\tTab \x81\x9D\r\nint a;\r\nint b;\r\n"));
+
+    const QByteArray utf8 = "\xEF\xBB\xBF// \xC3\xA4\xC2\xA0\xE2\x82\xAC\r\n";
+    const QString utf8Path = Dir.Write("utf8.c", utf8);
+    main.LoadDocument(utf8Path);
+    main.SaveDocument();
+    EXPECT_EQ(TempDir::Read(utf8Path), utf8);
+
+    const QString empty = Dir.Write("empty.c", "");
+    main.LoadDocument(empty);
+    main.SaveDocument();
+    EXPECT_EQ(TempDir::Read(empty), QByteArray());
+}
+
+TEST_F(MainWindow, CaretPanelShowsLineAndColumnOfTheSelectionStart)
+{
+    TMainFM& main = Window();
+    main.show();
+    EXPECT_EQ(main.StatusPanel(0), QStringLiteral("1:  1 "));
+
+    main.Editor()->setPlainText(QStringLiteral("a\nb\nc\nd\nefgh\nijk"));
+    QTextCursor cursor = main.Editor()->textCursor();
+    cursor.setPosition(8 + 3);
+    main.Editor()->setTextCursor(cursor);
+    EXPECT_EQ(main.StatusPanel(0), QStringLiteral("5:  4 "));
+
+    cursor.setPosition(9);
+    cursor.setPosition(2, QTextCursor::KeepAnchor);
+    main.Editor()->setTextCursor(cursor);
+    EXPECT_EQ(main.StatusPanel(0), QStringLiteral("2:  1 "))
+        << "a backward selection shows its start";
+
+    main.Listing()->setPlainText(QStringLiteral("listing\n\tline"));
+    QTextCursor listing = main.Listing()->textCursor();
+    listing.setPosition(10);
+    main.Listing()->setTextCursor(listing);
+    EXPECT_EQ(main.StatusPanel(0), QStringLiteral("2:  3 ")) << "a tab counts as one column";
+    main.Editor()->setFocus();
+    EXPECT_EQ(main.StatusPanel(0), QStringLiteral("2:  3 "));
+}
+
+TEST_F(MainWindow, TargetComesFromMenuChoiceAndFromTheDirectiveOnEveryLoad)
+{
+    TMainFM& main = Window();
+    QAction* mega = Action("ATmega103MI");
+    mega->trigger();
+    EXPECT_EQ(main.Target(), 12);
+    EXPECT_FALSE(main.Modified()) << "choosing a target never touches the text";
+
+    const QString plain = Dir.Write("plain.c", "int main(void) { return 0; }\r\n");
+    main.LoadDocument(plain);
+    EXPECT_EQ(main.Target(), 12) << "no directive keeps the previous target";
+
+    const QString tiny = Dir.Write("tiny.c", "//#TARGET AT90S2313\r\n");
+    EXPECT_TRUE(main.LoadDocument(tiny));
+    EXPECT_EQ(main.Target(), 1);
+    QMenu* targets = Main->findChild<QMenu*>(QStringLiteral("TargetMI"));
+    emit targets->aboutToShow();
+    EXPECT_TRUE(Action("AT90S2313MI")->isChecked());
+    EXPECT_FALSE(mega->isChecked());
+
+    const QString unknown = Dir.Write("unknown.c", "//#TARGET unknown\r\n");
+    EXPECT_TRUE(main.LoadDocument(unknown));
+    EXPECT_EQ(main.Target(), 0);
+    emit targets->aboutToShow();
+    EXPECT_TRUE(Action("AT90S2313MI")->isChecked()) << "index 0 leaves the mark where it was";
+}
+
+TEST_F(MainWindow, StartUpLoadsOnlyTheFirstArgument)
+{
+    const QString first = Dir.Write("first.c", "//#TARGET ATtiny26\r\nint first;\r\n");
+    const QString second = Dir.Write("second.c", "int second;\r\n");
+    TMainFM& main = Window({first, second});
+    main.show();
+    EXPECT_EQ(main.FileName(), first);
+    EXPECT_EQ(main.Target(), 11);
+    EXPECT_EQ(main.Editor()->toPlainText(), QStringLiteral("//#TARGET ATtiny26\nint first;\n"));
+    EXPECT_EQ(main.StatusPanel(0), QStringLiteral("1:  1 "));
+
+    const QString current = QDir::currentPath();
+    QDir::setCurrent(Dir.Path(""));
+    TMainFM& relative = Window({QStringLiteral("second.c")});
+    relative.show();
+    QDir::setCurrent(current);
+    EXPECT_EQ(relative.FileName(), second) << "a relative name is made absolute";
+}
+
+TEST_F(MainWindow, StartUpWithAMissingFileOpensEmpty)
+{
+    const QString missing = Dir.Path("gone.c");
+    Prompts.Answers = {QMessageBox::Ok};
+    TMainFM& main = Window({missing});
+    main.show();
+    ASSERT_EQ(Prompts.Messages.size(), 1u);
+    EXPECT_EQ(Prompts.Messages[0].Text, QStringLiteral("Cannot open file ") + missing);
+    EXPECT_EQ(main.windowTitle(), QStringLiteral("Quennor - Neu"));
+    EXPECT_EQ(main.Editor()->toPlainText(), QString());
+}
+
+TEST_F(MainWindow, ClosingWithUnsavedChangesAsksFirst)
+{
+    TMainFM& main = Window();
+    main.show();
+    Type(QStringLiteral("int a;"));
+
+    Prompts.Answers = {QMessageBox::Cancel};
+    EXPECT_FALSE(main.close());
+    EXPECT_EQ(main.Editor()->toPlainText(), QStringLiteral("int a;"));
+
+    Prompts.Answers = {QMessageBox::Yes};
+    Prompts.SaveAnswers = {QString()};
+    EXPECT_FALSE(main.close()) << "a cancelled Save As keeps the window open";
+
+    const QString path = Dir.Path("kept.c");
+    Prompts.Answers = {QMessageBox::Yes};
+    Prompts.SaveAnswers = {path};
+    Action("ExitMI")->trigger();
+    EXPECT_FALSE(main.isVisible());
+    EXPECT_EQ(TempDir::Read(path), QByteArray("int a;"));
+
+    TMainFM& second = Window();
+    second.show();
+    Type(QStringLiteral("lost"));
+    Prompts.Answers = {QMessageBox::No};
+    EXPECT_TRUE(second.close());
+}
+
+TEST_F(MainWindow, ListingPaneStartsAt160PixelsAndTogglesThroughTheHiddenViewMenu)
+{
+    TMainFM& main = Window();
+    main.show();
+    EXPECT_EQ(main.Listing()->width(), 160);
+    EXPECT_EQ(main.Messages()->height(), 100);
+    QMenu* view = Main->findChild<QMenu*>(QStringLiteral("ViewMI"));
+    EXPECT_FALSE(view->menuAction()->isVisible());
+    EXPECT_FALSE(Action("ShowListingMI")->isVisible());
+
+    // A collapsed pane keeps its widget's size but takes no room in the splitter.
+    const auto paneWidth = [&] {
+        return Main->findChild<QSplitter*>("SourceSP")->sizes()[1];
+    };
+    QAction* show = Action("ShowListingMI");
+    show->trigger();
+    EXPECT_EQ(paneWidth(), 0);
+    emit view->aboutToShow();
+    EXPECT_FALSE(show->isChecked());
+    show->trigger();
+    EXPECT_EQ(paneWidth(), (main.width() - 3) / 2);
+    EXPECT_EQ(main.Listing()->width(), (main.width() - 3) / 2);
+    emit view->aboutToShow();
+    EXPECT_TRUE(show->isChecked());
+}
+
+TEST_F(MainWindow, ListingOptionAndPaneContents)
+{
+    TMainFM& main = Window();
+    QMenu* project = Main->findChild<QMenu*>(QStringLiteral("ProjectMI"));
+    QAction* option = Action("CreateListingMI");
+    EXPECT_FALSE(main.CreateListing());
+    option->trigger();
+    emit project->aboutToShow();
+    EXPECT_TRUE(main.CreateListing());
+    EXPECT_TRUE(option->isChecked());
+
+    const QString listing = Dir.Write("a.lst", "   1 0000 0FEF  ldi r16,0xff\r\n");
+    main.LoadListing(listing);
+    EXPECT_EQ(main.Listing()->toPlainText(), QStringLiteral("   1 0000 0FEF  ldi r16,0xff\n"));
+    EXPECT_THROW(main.LoadListing(Dir.Path("none.lst")), std::exception);
+
+    Prompts.OpenAnswers = {Dir.Write("b.c", "int b;\r\n")};
+    Action("OpenMI")->trigger();
+    EXPECT_EQ(main.Listing()->toPlainText(), QString()) << "opening a file empties the pane";
+    EXPECT_TRUE(main.CreateListing()) << "the option stays as set";
+}
+
+TEST_F(MainWindow, MenusOfferTheirEntriesWithShortcuts)
+{
+    Window();
+    QStringList entries;
+    for (QAction* menu : Main->menuBar()->actions()) {
+        entries << menu->text();
+        for (QAction* item : menu->menu()->actions())
+            if (!item->isSeparator())
+                entries << QStringLiteral("  %1 %2").arg(
+                    item->text(), item->shortcut().toString(QKeySequence::PortableText));
+    }
+    const QStringList expected{"&Datei",
+                               "  &Neu Ctrl+N",
+                               "  &Öffnen... Ctrl+O",
+                               "  &Speichern Ctrl+S",
+                               "  &Speichern &unter... ",
+                               "  &Binärdatei flashen... ",
+                               "  &Beenden Alt+X",
+                               "&Bearbeiten",
+                               "  &Rückgängig Ctrl+Z",
+                               "  &Ausschneiden Ctrl+X",
+                               "  &Kopieren Ctrl+C",
+                               "  &Einfügen Ctrl+V",
+                               "  &Löschen Ctrl+Del",
+                               "  A&lles auswählen Ctrl+A",
+                               "  E&rsetzen... Ctrl+R",
+                               "  &Suchen... Ctrl+F",
+                               "  &Weitersuchen Ctrl+L",
+                               "&Projekt",
+                               "  &Kompilieren Ctrl+F9",
+                               "  Kompilieren && &Flashen F9",
+                               "  &Ziel ",
+                               "  &Listing erzeugen ",
+                               "&Extras",
+                               "  Fuse Bits... ",
+                               "&Ansicht",
+                               "  &Listing-Fenster ",
+                               "&Hilfe",
+                               "  &Über... F1"};
+    EXPECT_EQ(entries, expected);
+
+    QStringList targets;
+    for (QAction* item : Main->findChild<QMenu*>(QStringLiteral("TargetMI"))->actions())
+        targets << item->text() + (item->isChecked() ? "*" : "");
+    EXPECT_EQ(targets, QStringList({"AT90S2313", "AT90S2323", "AT90S2333", "AT90S2343", "AT90S4414",
+                                    "AT90S4433", "AT90S4434", "AT90S8515*", "AT90S8535", "ATtiny22",
+                                    "ATtiny26", "ATmega103", "ATmega603"}));
+}
+
+TEST_F(MainWindow, EditActionsFollowTheFocusedControl)
+{
+    TMainFM& main = Window();
+    main.show();
+    QApplication::setActiveWindow(&main);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    main.Editor()->setPlainText(QStringLiteral("alpha beta gamma"));
+    main.Listing()->setPlainText(QStringLiteral("listing"));
+
+    main.Editor()->setFocus();
+    QTextCursor cursor = main.Editor()->textCursor();
+    cursor.setPosition(6);
+    cursor.setPosition(11, QTextCursor::KeepAnchor);
+    main.Editor()->setTextCursor(cursor);
+    EXPECT_TRUE(Action("EditCutAC")->isEnabled());
+    EXPECT_TRUE(Action("EditDeleteAC")->isEnabled());
+    EXPECT_TRUE(Action("ReplaceAC")->isEnabled());
+    QTest::keyClick(main.Editor(), Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(main.Editor()->toPlainText(), QStringLiteral("alpha gamma"))
+        << "Ctrl+Del deletes the selection, not a word";
+
+    main.Listing()->setFocus();
+    main.Listing()->selectAll();
+    EXPECT_EQ(main.ActiveControl(), main.Listing());
+    EXPECT_TRUE(Action("EditCopyAC")->isEnabled());
+    EXPECT_FALSE(Action("EditCutAC")->isEnabled());
+    EXPECT_FALSE(Action("EditPasteAC")->isEnabled());
+    EXPECT_FALSE(Action("EditDeleteAC")->isEnabled());
+    EXPECT_TRUE(Action("FindAC")->isEnabled());
+    EXPECT_FALSE(Action("ReplaceAC")->isEnabled());
+
+    main.Messages()->setFocus();
+    for (const char* name : {"EditUndoAC", "EditCutAC", "EditCopyAC", "EditPasteAC", "EditDeleteAC",
+                             "EditSelectAllAC", "FindAC", "FindNextAC", "ReplaceAC"})
+        EXPECT_FALSE(Action(name)->isEnabled()) << name;
+}

@@ -1,0 +1,49 @@
+#include "programmer/devicetable.h"
+
+#include <gtest/gtest.h>
+
+TEST(DeviceTable, SignatureLookupFindsOnlyRowsWithAKnownSignature)
+{
+    EXPECT_EQ(DeviceBySignature(0x1E9109), 11);
+    EXPECT_EQ(DeviceBySignature(0x1E9701), 12);
+    EXPECT_EQ(DeviceBySignature(0x1E9103), 10);
+    EXPECT_EQ(DeviceBySignature(0x1E9101), 1);
+    EXPECT_EQ(DeviceBySignature(0x123456), 0);
+    EXPECT_EQ(DeviceBySignature(0x000000), 0) << "the name-only rows must never be identified";
+    EXPECT_EQ(DeviceBySignature(0xFFFFFF), 0);
+    for (int row = 1; row < DeviceCount; ++row) {
+        SCOPED_TRACE(row);
+        const std::uint32_t signature = DeviceTable[row].Signature;
+        EXPECT_EQ(DeviceBySignature(signature), signature ? row : 0);
+    }
+}
+
+TEST(DeviceTable, NameLookupIgnoresCaseAndIncludesUnknown)
+{
+    EXPECT_EQ(DeviceByName("atmega103"), 12);
+    EXPECT_EQ(DeviceByName("ATMEGA103"), 12);
+    EXPECT_EQ(DeviceByName("AtTiny26"), 11);
+    EXPECT_EQ(DeviceByName("unknown"), 0);
+    EXPECT_EQ(DeviceByName("UNKNOWN"), 0);
+    EXPECT_EQ(DeviceByName("ATmega1030"), std::nullopt);
+    EXPECT_EQ(DeviceByName("ATmega10"), std::nullopt);
+    EXPECT_EQ(DeviceByName(""), std::nullopt);
+}
+
+TEST(DeviceTable, RowsCarryTheBoardParametersOfTheirChip)
+{
+    const TDeviceInfo& none = DeviceTable[0];
+    EXPECT_EQ(none.Name, "unknown");
+    EXPECT_EQ(none.Signature | none.FlashWords | none.EepromWords | none.Paged | none.PageWords |
+                  none.EraseWait | none.FlashWait | none.EepromWait | none.PollValues,
+              0u);
+    const TDeviceInfo& tiny = DeviceTable[11];
+    EXPECT_EQ(tiny.PageWords, 16);
+    EXPECT_EQ(tiny.EraseWait, 294);
+    EXPECT_EQ(tiny.FlashWait, 147);
+    EXPECT_EQ(tiny.EepromWait, 294);
+    EXPECT_EQ(DeviceTable[12].EraseWait, 1441);
+    EXPECT_EQ(DeviceTable[12].FlashWait, 720);
+    EXPECT_EQ(DeviceTable[3].PollValues, 0xFF00u);
+    EXPECT_EQ(DeviceTable[6].PollValues, 0xFF00u);
+}
