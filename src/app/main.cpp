@@ -18,7 +18,10 @@
 #include <QTextBlock>
 #include <QTreeWidget>
 
+#include "app/finddialog.h"
 #include "app/targetdirective.h"
+#include "app/textsearch.h"
+#include "dialogs/about.h"
 #include "dialogs/prompts.h"
 #include "platform/fileerror.h"
 #include "programmer/devicetable.h"
@@ -101,6 +104,7 @@ TMainFM::TMainFM(Prompts& prompts, QStringList arguments, QString appDir)
     setObjectName(QStringLiteral("MainFM"));
     CreateControls();
     CreateMenus();
+    CreateFindDialogs();
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget*, QWidget* now) { FocusChanged(now); });
@@ -241,6 +245,9 @@ void TMainFM::CreateEditMenu()
     connect(EditDeleteAC, &QAction::triggered, this, &TMainFM::EditDelete);
     connect(EditSelectAllAC, &QAction::triggered, this,
             [this] { EditAction(&QPlainTextEdit::selectAll); });
+    OnClick(ReplaceAC, &TMainFM::ReplaceACExecute);
+    OnClick(FindAC, &TMainFM::FindACExecute);
+    OnClick(FindNextAC, &TMainFM::FindNextACExecute);
     connect(EditMI, &QMenu::aboutToShow, this, &TMainFM::UpdateActions);
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &TMainFM::UpdateActions);
 }
@@ -295,7 +302,8 @@ void TMainFM::CreateOtherMenus()
 
     auto* help = menuBar()->addMenu(QStringLiteral("&Hilfe"));
     help->setObjectName(QStringLiteral("HelpMI"));
-    AddItem(help, "AboutMI", QStringLiteral("&Über..."), Qt::Key_F1);
+    OnClick(AddItem(help, "AboutMI", QStringLiteral("&Über..."), Qt::Key_F1),
+            &TMainFM::AboutMIClick);
 }
 
 QString TMainFM::StatusPanel(int index) const
@@ -529,7 +537,7 @@ void TMainFM::UpdateActions()
     EditDeleteAC->setEnabled(writable && selection);
     EditSelectAllAC->setEnabled(edit && !edit->document()->isEmpty());
     FindAC->setEnabled(edit != nullptr);
-    FindNextAC->setEnabled(false);
+    FindNextAC->setEnabled(edit && !MainFD->SearchText().isEmpty());
     ReplaceAC->setEnabled(writable);
 }
 
@@ -543,4 +551,100 @@ void TMainFM::EditDelete()
 {
     if (QPlainTextEdit* edit = ActiveTextControl(); edit && !edit->isReadOnly())
         edit->textCursor().removeSelectedText();
+}
+
+void TMainFM::AboutMIClick()
+{
+    if (FDialogs.AboutFM)
+        FDialogs.AboutFM->exec();
+}
+
+void TMainFM::CreateFindDialogs()
+{
+    MainFD = new FindDialog(FindDialog::Kind::Find, this);
+    MainRD = new FindDialog(FindDialog::Kind::Replace, this);
+    connect(MainFD, &FindDialog::FindNext, this,
+            [this] { Guarded([this] { MainFDFindAndClose(); }); });
+    connect(MainFD, &FindDialog::SearchTextChanged, this, &TMainFM::UpdateActions);
+    connect(MainRD, &FindDialog::FindNext, this,
+            [this] { Guarded([this] { MainFDFind(MainRD); }); });
+    connect(MainRD, &FindDialog::Replace, this,
+            [this](bool all) { Guarded([this, all] { MainRDReplace(MainRD, all); }); });
+}
+
+void TMainFM::ShowFindDialog(FindDialog* dialog)
+{
+    QPlainTextEdit* control = ActiveTextControl();
+    if (!control)
+        return;
+    if (!dialog->isVisible())
+        dialog->SetSearchText(control->textCursor().selectedText());
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+void TMainFM::FindNextACExecute()
+{
+    if (QPlainTextEdit* control = ActiveTextControl(); control && !MainFD->SearchText().isEmpty())
+        SearchNext(control, *MainFD);
+}
+
+void TMainFM::MainFDFindAndClose()
+{
+    MainFD->hide();
+    MainFDFind(MainFD);
+}
+
+void TMainFM::MainFDFind(FindDialog* sender)
+{
+    if (QPlainTextEdit* control = ActiveTextControl(); control && sender)
+        SearchNext(control, *sender);
+}
+
+bool TMainFM::SearchNext(QPlainTextEdit* control, const FindDialog& dialog)
+{
+    QTextCursor caret = control->textCursor();
+    caret.setPosition(caret.selectionEnd());
+    const QTextCursor match =
+        FindForward(*control->document(), caret.position(),
+                    {dialog.SearchText(), dialog.WholeWord(), dialog.MatchCase()});
+    control->setTextCursor(match.isNull() ? caret : match);
+    control->ensureCursorVisible();
+    if (match.isNull())
+        ShowNoMoreOccurrences();
+    return !match.isNull();
+}
+
+void TMainFM::ShowNoMoreOccurrences()
+{
+    FPrompts.Message({QStringLiteral("Keine weiteren Vorkommen."), QStringLiteral("Information"),
+                      QMessageBox::Ok, QMessageBox::NoIcon, nullptr});
+}
+
+void TMainFM::MainRDReplace(FindDialog* sender, bool all)
+{
+    QPlainTextEdit* control = ActiveTextControl();
+    if (!control || control->isReadOnly() || sender != MainRD)
+        return;
+    const SearchOptions options{sender->SearchText(), sender->WholeWord(), sender->MatchCase()};
+    // One edit block: one undo step for a whole replace-all, and one relayout instead of one
+    // per replacement.
+    QTextCursor block(control->document());
+    block.beginEditBlock();
+    QTextCursor cursor = control->textCursor();
+    do {
+        if (cursor.hasSelection())
+            cursor.insertText(sender->ReplaceText());
+        cursor.setPosition(cursor.selectionEnd());
+        const QTextCursor match = FindForward(*control->document(), cursor.position(), options);
+        if (match.isNull())
+            break;
+        cursor = match;
+    } while (all);
+    block.endEditBlock();
+    control->setTextCursor(cursor);
+    control->ensureCursorVisible();
+    if (!cursor.hasSelection())
+        ShowNoMoreOccurrences();
 }

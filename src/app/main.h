@@ -8,6 +8,7 @@
 
 #include "platform/textfile.h"
 
+class FindDialog;
 class QAction;
 class QActionGroup;
 class QLabel;
@@ -70,6 +71,8 @@ public:
     QTreeWidget* Messages() const { return MsgLV; }
     QString StatusPanel(int index) const;
     QWidget* ActiveControl() const { return FActiveControl; }
+    FindDialog* FindDialogFD() const { return MainFD; }
+    FindDialog* ReplaceDialogRD() const { return MainRD; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -113,6 +116,18 @@ private:
     QPlainTextEdit* ActiveTextControl() const;
     void EditAction(void (QPlainTextEdit::*operation)());
     void EditDelete();
+    void AboutMIClick();
+
+    void CreateFindDialogs();
+    void FindACExecute() { ShowFindDialog(MainFD); }
+    void ReplaceACExecute() { ShowFindDialog(MainRD); }
+    void ShowFindDialog(FindDialog* dialog);
+    void FindNextACExecute();
+    void MainFDFindAndClose();
+    void MainFDFind(FindDialog* sender);
+    void MainRDReplace(FindDialog* sender, bool all);
+    bool SearchNext(QPlainTextEdit* control, const FindDialog& dialog);
+    void ShowNoMoreOccurrences();
 
     Prompts& FPrompts;
     const QStringList FArguments;
@@ -135,6 +150,8 @@ private:
     QPlainTextEdit* ListingRE = nullptr;
     QSplitter* SourceSP = nullptr;
     QLabel* MainSBPanels[3] = {};
+    FindDialog* MainFD = nullptr;
+    FindDialog* MainRD = nullptr;
 
     QMenu* FileMI = nullptr;
     QMenu* EditMI = nullptr;

@@ -1,0 +1,207 @@
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include "app/finddialog.h"
+#include "app/main.h"
+#include "support/scriptedprompts.h"
+
+namespace {
+
+class Search : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Main.show();
+        QApplication::setActiveWindow(&Main);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&Main));
+        Editor()->setFocus();
+    }
+
+    void TearDown() override
+    {
+        EXPECT_TRUE(Prompts.Answers.empty()) << "an expected message was not shown";
+    }
+
+    QPlainTextEdit* Editor() { return Main.Editor(); }
+    FindDialog& Find() { return *Main.FindDialogFD(); }
+    FindDialog& Replace() { return *Main.ReplaceDialogRD(); }
+    QAction* Action(const char* name) { return Main.findChild<QAction*>(QLatin1String(name)); }
+
+    void Select(QPlainTextEdit* control, int start, int end)
+    {
+        QTextCursor cursor = control->textCursor();
+        cursor.setPosition(start);
+        cursor.setPosition(end, QTextCursor::KeepAnchor);
+        control->setTextCursor(cursor);
+    }
+
+    std::pair<int, int> Selection(QPlainTextEdit* control)
+    {
+        const QTextCursor cursor = control->textCursor();
+        return {cursor.selectionStart(), cursor.selectionEnd()};
+    }
+
+    void ExpectNoMoreOccurrencesShown()
+    {
+        ASSERT_FALSE(Prompts.Messages.empty());
+        const MessageSpec& shown = Prompts.Messages.back();
+        EXPECT_EQ(shown.Text, QStringLiteral("Keine weiteren Vorkommen."));
+        EXPECT_EQ(shown.Caption, QStringLiteral("Information"));
+        EXPECT_EQ(shown.Buttons, QMessageBox::Ok);
+        EXPECT_EQ(shown.Icon, QMessageBox::NoIcon);
+        EXPECT_EQ(shown.Owner, nullptr);
+    }
+
+    ScriptedPrompts Prompts;
+    TMainFM Main{Prompts, {}};
+};
+
+} // namespace
+
+TEST_F(Search, FindTakesTheSelectionAndNeverFindsItAgain)
+{
+    Editor()->setPlainText(QStringLiteral("foo bar foo baz foo"));
+    Action("FindAC")->trigger();
+    EXPECT_TRUE(Find().isVisible());
+    EXPECT_EQ(Find().SearchText(), QString()) << "no selection, empty search field";
+    Find().hide();
+
+    Select(Editor(), 0, 3);
+    Action("FindAC")->trigger();
+    EXPECT_EQ(Find().SearchText(), QStringLiteral("foo"));
+    emit Find().FindNext();
+    EXPECT_FALSE(Find().isVisible()) << "the find dialog closes on its first find-next";
+    EXPECT_EQ(Selection(Editor()), std::make_pair(8, 11));
+
+    Action("FindNextAC")->trigger();
+    EXPECT_EQ(Selection(Editor()), std::make_pair(16, 19));
+    Prompts.Answers = {QMessageBox::Ok};
+    Action("FindNextAC")->trigger();
+    ExpectNoMoreOccurrencesShown();
+    EXPECT_EQ(Selection(Editor()), std::make_pair(19, 19))
+        << "no wrap-around: the caret stays after the last hit";
+}
+
+TEST_F(Search, OpenDialogKeepsItsTextAndLongSelectionsAreCut)
+{
+    Editor()->setPlainText(QString(300, QLatin1Char('x')) + QStringLiteral(" word"));
+    Select(Editor(), 0, 300);
+    Action("FindAC")->trigger();
+    EXPECT_EQ(Find().SearchText().size(), 255);
+    Find().SearchField()->setText(QStringLiteral("typed"));
+    Select(Editor(), 301, 305);
+    Action("FindAC")->trigger();
+    EXPECT_EQ(Find().SearchText(), QStringLiteral("typed")) << "an open dialog is only raised";
+}
+
+TEST_F(Search, FindNextAlwaysUsesTheFindDialogsText)
+{
+    Editor()->setPlainText(QStringLiteral("alpha beta alpha beta"));
+    Find().SetSearchText(QStringLiteral("beta"));
+    Replace().SetSearchText(QStringLiteral("alpha"));
+    emit Replace().FindNext();
+    EXPECT_EQ(Selection(Editor()), std::make_pair(0, 5));
+    Action("FindNextAC")->trigger();
+    EXPECT_EQ(Selection(Editor()), std::make_pair(6, 10));
+}
+
+TEST_F(Search, WholeWordAndMatchCaseOptions)
+{
+    Editor()->setPlainText(QStringLiteral("foo_bar Foo foo2 foo"));
+    Replace().SetSearchText(QStringLiteral("foo"));
+    Replace().findChildren<QCheckBox*>()[0]->setChecked(true);
+    emit Replace().FindNext();
+    EXPECT_EQ(Selection(Editor()), std::make_pair(8, 11)) << "underscore and digits join words";
+    Replace().findChildren<QCheckBox*>()[1]->setChecked(true);
+    Select(Editor(), 0, 0);
+    emit Replace().FindNext();
+    EXPECT_EQ(Selection(Editor()), std::make_pair(17, 20)) << "match case skips Foo";
+}
+
+TEST_F(Search, ReplaceAllWorksOnlyAfterTheCaretAndIsOneUndoStep)
+{
+    const QString text = QStringLiteral("ab x ab x ab x ab");
+    Editor()->setPlainText(text);
+    Select(Editor(), 6, 6);
+    Replace().SetSearchText(QStringLiteral("ab"));
+    Replace().SetReplaceText(QStringLiteral("abab"));
+    Prompts.Answers = {QMessageBox::Ok};
+    emit Replace().Replace(true);
+    EXPECT_EQ(Editor()->toPlainText(), QStringLiteral("ab x ab x abab x abab"))
+        << "each later occurrence once, the inserted text never again";
+    EXPECT_EQ(Prompts.Messages.size(), 1u);
+    ExpectNoMoreOccurrencesShown();
+    EXPECT_TRUE(Main.Modified());
+    Editor()->undo();
+    EXPECT_EQ(Editor()->toPlainText(), text);
+}
+
+TEST_F(Search, ReplaceReplacesTheSelectionWhateverItHoldsAndSelectsTheNextHit)
+{
+    Editor()->setPlainText(QStringLiteral("one two one two"));
+    Replace().SetSearchText(QStringLiteral("two"));
+    Replace().SetReplaceText(QStringLiteral("2"));
+    Select(Editor(), 0, 3);
+    emit Replace().Replace(false);
+    EXPECT_EQ(Editor()->toPlainText(), QStringLiteral("2 two one two"));
+    EXPECT_EQ(Selection(Editor()), std::make_pair(2, 5));
+    emit Replace().Replace(false);
+    EXPECT_EQ(Editor()->toPlainText(), QStringLiteral("2 2 one two"));
+    EXPECT_EQ(Selection(Editor()), std::make_pair(8, 11));
+}
+
+TEST_F(Search, ListingCanBeSearchedButNotReplaced)
+{
+    Main.Listing()->setPlainText(QStringLiteral("ldi r16 ldi r17"));
+    Main.Listing()->setFocus();
+    EXPECT_TRUE(Action("FindAC")->isEnabled());
+    EXPECT_FALSE(Action("ReplaceAC")->isEnabled());
+    Replace().SetSearchText(QStringLiteral("ldi"));
+    Replace().SetReplaceText(QStringLiteral("LDI"));
+    emit Replace().Replace(true);
+    EXPECT_EQ(Main.Listing()->toPlainText(), QStringLiteral("ldi r16 ldi r17"));
+    EXPECT_TRUE(Prompts.Messages.empty()) << "replace in the listing does nothing, silently";
+    emit Replace().FindNext();
+    EXPECT_EQ(Selection(Main.Listing()), std::make_pair(0, 3));
+
+    Find().SetSearchText(QStringLiteral("ldi"));
+    Main.Messages()->setFocus();
+    for (const char* name : {"FindAC", "FindNextAC", "ReplaceAC"})
+        EXPECT_FALSE(Action(name)->isEnabled()) << name;
+    emit Replace().FindNext();
+    EXPECT_EQ(Selection(Main.Listing()), std::make_pair(0, 3)) << "nothing is searched";
+}
+
+TEST_F(Search, DialogsReadAsTheStandardOnes)
+{
+    Action("ReplaceAC")->trigger();
+    EXPECT_EQ(Replace().windowTitle(), QStringLiteral("Ersetzen"));
+    EXPECT_EQ(Find().windowTitle(), QStringLiteral("Suchen"));
+    QStringList texts;
+    for (const QLabel* label : Replace().findChildren<QLabel*>())
+        texts << label->text();
+    for (const QCheckBox* box : Replace().findChildren<QCheckBox*>())
+        texts << box->text();
+    for (const QPushButton* button : Replace().findChildren<QPushButton*>())
+        texts << button->text() + (button->isDefault() ? "*" : "");
+    EXPECT_EQ(texts, QStringList({"Suchen &nach:", "Ersetzen &durch:", "Nur &ganzes Wort suchen",
+                                  "&Groß-/Kleinschreibung", "&Weitersuchen*", "&Ersetzen",
+                                  "&Alle ersetzen", "Abbrechen"}));
+    EXPECT_EQ(Replace().focusWidget(), Replace().SearchField());
+    QWidget* next = Replace().SearchField()->nextInFocusChain();
+    while (!(next->focusPolicy() & Qt::TabFocus))
+        next = next->nextInFocusChain();
+    EXPECT_EQ(next, Replace().ReplaceField()) << "Tab goes from the search to the replacement";
+    Replace().SearchField()->setText(QString(300, QLatin1Char('y')));
+    EXPECT_EQ(Replace().SearchText().size(), 255);
+}

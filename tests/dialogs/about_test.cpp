@@ -1,0 +1,80 @@
+#include "dialogs/about.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Stands in for the desktop's browser and mail program.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    UrlCatcher()
+    {
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "Open");
+        QDesktopServices::setUrlHandler(QStringLiteral("mailto"), this, "Open");
+    }
+    ~UrlCatcher() override
+    {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
+    }
+
+    QList<QUrl> Opened;
+
+public slots:
+    void Open(const QUrl& url) { Opened << url; }
+};
+
+void Click(QLabel* label)
+{
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), label->mapToGlobal(QPointF(5, 5)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5),
+                        label->mapToGlobal(QPointF(5, 5)), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(label, &press);
+    QCoreApplication::sendEvent(label, &release);
+}
+
+} // namespace
+
+TEST(AboutVersion, MajorAndMinorFromTheProductVersionBuildFromTheFileVersion)
+{
+    EXPECT_EQ(VersionText(VersionRecordFrom(u"1.2.0.48", u"1.2.0.48")),
+              QStringLiteral("Version 1.2 Build 48"));
+    EXPECT_EQ(VersionText(VersionRecordFrom(u"1.2.0.48", u"2.5.7.9")),
+              QStringLiteral("Version 2.5 Build 48"));
+    EXPECT_EQ(VersionText(VersionRecordFrom(u"65535.1.2.65535", u"10.20.3.4")),
+              QStringLiteral("Version 10.20 Build 65535"));
+    EXPECT_EQ(VersionText(std::nullopt), QStringLiteral("Interne Version"));
+    EXPECT_EQ(VersionRecordFrom(u"1.2.0", u"1.2.0.48"), std::nullopt);
+    EXPECT_EQ(VersionRecordFrom(u"1.2.0.48", u"1.2.0.65536"), std::nullopt);
+    EXPECT_EQ(VersionRecordFrom(u"", u""), std::nullopt);
+}
+
+TEST(AboutDialog, ShowsTheBuildsVersionAndOpensTheMakersLinks)
+{
+    TAboutFM about(nullptr);
+    about.show();
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("Über Quennor"));
+    EXPECT_EQ(about.findChild<QLabel*>(QStringLiteral("VersionLB"))->text(),
+              QStringLiteral("Version 1.2 Build 48"));
+    EXPECT_EQ(about.findChild<QLabel*>(QStringLiteral("CopyrightLB"))->text(),
+              QStringLiteral("© 2026 Tarnwick"));
+
+    UrlCatcher desktop;
+    Click(about.findChild<QLabel*>(QStringLiteral("WebLB")));
+    Click(about.findChild<QLabel*>(QStringLiteral("MailLB")));
+    EXPECT_EQ(desktop.Opened, QList<QUrl>({QUrl("https://www.tarnwick.example/quennor/"),
+                                           QUrl("mailto:quennor@tarnwick.example")}));
+}
+
+#include "about_test.moc"
