@@ -1,0 +1,290 @@
+#include "platform/keystore.h"
+
+#include <array>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+
+constexpr std::array<const char*, 7> HiveFiles{
+    "classesroot.reg",     "user.reg",          "localmachine.reg", "users.reg",
+    "performancedata.reg", "currentconfig.reg", "dyndata.reg"};
+static_assert(HiveFiles.size() == std::size_t(TRootKey::HKeyDynData) + 1);
+
+// Line breaks get escapes of their own so that a value always stays on one line of the file.
+QString Quoted(const QString& text)
+{
+    QString quoted = QStringLiteral("\"");
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '\\':
+            quoted += QLatin1String("\\\\");
+            break;
+        case '"':
+            quoted += QLatin1String("\\\"");
+            break;
+        case '\n':
+            quoted += QLatin1String("\\n");
+            break;
+        case '\r':
+            quoted += QLatin1String("\\r");
+            break;
+        default:
+            quoted += c;
+        }
+    }
+    return quoted + QLatin1Char('"');
+}
+
+// Reads the quoted text whose opening quote is at pos; pos then stands behind the closing one.
+// A backslash before any other character is kept, so a hand-written "C:\temp" reads as meant.
+std::optional<QString> Unquote(QStringView line, qsizetype& pos)
+{
+    QString text;
+    for (++pos; pos < line.size(); ++pos) {
+        const QChar c = line[pos];
+        if (c == QLatin1Char('"')) {
+            ++pos;
+            return text;
+        }
+        if (c != QLatin1Char('\\') || pos + 1 == line.size()) {
+            text += c;
+            continue;
+        }
+        const QChar next = line[++pos];
+        if (next == QLatin1Char('n'))
+            text += QLatin1Char('\n');
+        else if (next == QLatin1Char('r'))
+            text += QLatin1Char('\r');
+        else if (next == QLatin1Char('\\') || next == QLatin1Char('"'))
+            text += next;
+        else
+            text += line.sliced(pos - 1, 2);
+    }
+    return std::nullopt;
+}
+
+QString ValueLine(const QString& name, const QString& value)
+{
+    return (name.isEmpty() ? QStringLiteral("@") : Quoted(name)) + QLatin1Char('=') + Quoted(value);
+}
+
+bool SameName(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+KeyStore::KeyStore(TRootKey rootKey)
+    : FRootKey(rootKey)
+{}
+
+KeyStore::~KeyStore()
+{
+    Flush();
+}
+
+QString KeyStore::HiveFileName(TRootKey rootKey)
+{
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (base.isEmpty())
+        return {};
+    return base + QLatin1String("/quennor/") + QLatin1String(HiveFiles[std::size_t(rootKey)]);
+}
+
+void KeyStore::SetRootKey(TRootKey rootKey)
+{
+    CloseKey();
+    Flush();
+    FRootKey = rootKey;
+    FLines.clear();
+    FDirty = false;
+}
+
+bool KeyStore::OpenKey(const QString& path, bool create)
+{
+    CloseKey();
+    const QString key = path.startsWith(QLatin1Char('\\')) ? path.mid(1) : path;
+    if (key.contains(QLatin1Char('\n')) || key.contains(QLatin1Char('\r')))
+        return false;
+    // Changes not yet written (LazyWrite) are newer than the file.
+    if (!FDirty && !Load())
+        return false;
+    FKeyLine = FindKey(key);
+    if (FKeyLine < 0 && create && QDir().mkpath(QFileInfo(FFileName).path()))
+        FKeyLine = CreateKey(key);
+    return FKeyLine >= 0;
+}
+
+bool KeyStore::CloseKey()
+{
+    FKeyLine = -1;
+    return FLazyWrite || Flush();
+}
+
+QStringList KeyStore::ValueNames() const
+{
+    QStringList names;
+    if (FKeyLine < 0)
+        return names;
+    for (int i = FKeyLine + 1; i < KeyEnd(); ++i)
+        if (FLines[i].Type == Line::Kind::Value &&
+            !names.contains(FLines[i].Name, Qt::CaseInsensitive))
+            names += FLines[i].Name;
+    return names;
+}
+
+std::optional<QString> KeyStore::ReadString(const QString& name) const
+{
+    const int line = FKeyLine < 0 ? -1 : FindValue(name, FKeyLine + 1);
+    if (line < 0)
+        return std::nullopt;
+    return FLines[line].String;
+}
+
+bool KeyStore::WriteString(const QString& name, const QString& value)
+{
+    if (FKeyLine < 0)
+        return false;
+    Line line{ValueLine(name, value), Line::Kind::Value, name, value};
+    const int found = FindValue(name, FKeyLine + 1);
+    if (found >= 0) {
+        FLines[found] = std::move(line);
+        // A hand-edited file may hold a name twice; left alone, the second would come back as
+        // the value once the first is deleted.
+        for (int i; (i = FindValue(name, found + 1)) >= 0;)
+            FLines.erase(FLines.begin() + i);
+    } else {
+        int at = FKeyLine + 1;
+        for (int i = at; i < KeyEnd(); ++i)
+            if (FLines[i].Type == Line::Kind::Value)
+                at = i + 1;
+        FLines.insert(FLines.begin() + at, std::move(line));
+    }
+    FDirty = true;
+    return true;
+}
+
+bool KeyStore::DeleteValue(const QString& name)
+{
+    if (FKeyLine < 0)
+        return false;
+    bool found = false;
+    for (int i; (i = FindValue(name, FKeyLine + 1)) >= 0; found = true)
+        FLines.erase(FLines.begin() + i);
+    FDirty = FDirty || found;
+    return found;
+}
+
+KeyStore::Line KeyStore::ParseLine(const QString& text)
+{
+    const Line other{text, Line::Kind::Other, {}, {}};
+    const QStringView line = QStringView(text).trimmed();
+    if (line.size() >= 2 && line.front() == QLatin1Char('[') && line.back() == QLatin1Char(']'))
+        return {text, Line::Kind::Key, line.sliced(1, line.size() - 2).toString(), {}};
+    qsizetype pos = 1;
+    QString name;
+    if (line.startsWith(QLatin1Char('"'))) {
+        pos = 0;
+        const auto quoted = Unquote(line, pos);
+        if (!quoted)
+            return other;
+        name = *quoted;
+    } else if (!line.startsWith(QLatin1Char('@'))) {
+        return other;
+    }
+    if (pos + 1 >= line.size() || line[pos] != QLatin1Char('='))
+        return other;
+    const QStringView data = line.sliced(pos + 1);
+    if (!data.startsWith(QLatin1Char('"')))
+        return {text, Line::Kind::Value, name, std::nullopt};
+    qsizetype end = 0;
+    const auto value = Unquote(data, end);
+    if (!value || end != data.size())
+        return other;
+    return {text, Line::Kind::Value, name, value};
+}
+
+bool KeyStore::Load()
+{
+    FLines.clear();
+    FEncoding = TextEncoding::Utf8;
+    FFileName = HiveFileName(FRootKey);
+    if (FFileName.isEmpty())
+        return false;
+    QFile file(FFileName);
+    if (!file.exists())
+        return true;
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return false;
+    const TextFileContents contents = DecodeText(bytes);
+    FEncoding = contents.Encoding;
+    QStringList lines = contents.Text.split(QLatin1Char('\n'));
+    if (lines.last().isEmpty())
+        lines.removeLast(); // what follows the last line end
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        Line line = ParseLine(lines[i]);
+        // A value of another type may go on over further lines, each but the last ending in
+        // a backslash.
+        while (line.Type == Line::Kind::Value && !line.String && i + 1 < lines.size() &&
+               line.Text.trimmed().endsWith(QLatin1Char('\\')))
+            line.Text += QLatin1Char('\n') + lines[++i];
+        FLines.push_back(std::move(line));
+    }
+    return true;
+}
+
+bool KeyStore::Flush()
+{
+    if (!FDirty)
+        return true;
+    QString text;
+    for (const Line& line : FLines)
+        text += line.Text + QLatin1Char('\n');
+    if (!SaveFileAtomically(FFileName, EncodeText(text, FEncoding)))
+        return false;
+    FDirty = false;
+    return true;
+}
+
+int KeyStore::FindKey(const QString& path) const
+{
+    for (int i = 0; i < int(FLines.size()); ++i)
+        if (FLines[i].Type == Line::Kind::Key && SameName(FLines[i].Name, path))
+            return i;
+    return -1;
+}
+
+int KeyStore::CreateKey(const QString& path)
+{
+    if (FLines.empty())
+        FLines.push_back(ParseLine(QStringLiteral("REGEDIT4")));
+    if (!FLines.back().Text.trimmed().isEmpty())
+        FLines.push_back(ParseLine(QString()));
+    FLines.push_back({QLatin1Char('[') + path + QLatin1Char(']'), Line::Kind::Key, path, {}});
+    FDirty = true;
+    return int(FLines.size()) - 1;
+}
+
+int KeyStore::KeyEnd() const
+{
+    for (int i = FKeyLine + 1; i < int(FLines.size()); ++i)
+        if (FLines[i].Type == Line::Kind::Key)
+            return i;
+    return int(FLines.size());
+}
+
+int KeyStore::FindValue(const QString& name, int from) const
+{
+    for (int i = from; i < KeyEnd(); ++i)
+        if (FLines[i].Type == Line::Kind::Value && SameName(FLines[i].Name, name))
+            return i;
+    return -1;
+}
