@@ -1,0 +1,43 @@
+#include "build/messages.h"
+
+#include <optional>
+
+namespace {
+
+struct TTrailingNumber
+{
+    QStringView Before;
+    QStringView Digits;
+};
+
+// Splits text ending in a colon, then decimal digits, into the part before the colon and the
+// digits; the part before must not be empty.
+std::optional<TTrailingNumber> SplitTrailingNumber(QStringView text)
+{
+    qsizetype p = text.size();
+    while (p > 0 && text[p - 1] >= QLatin1Char('0') && text[p - 1] <= QLatin1Char('9'))
+        --p;
+    const qsizetype colon = p - 1;
+    if (colon < 1 || p == text.size() || text[colon] != QLatin1Char(':'))
+        return std::nullopt;
+    return TTrailingNumber{text.left(colon), text.mid(p)};
+}
+
+} // namespace
+
+TMessageRow SplitMessage(const QString& line)
+{
+    TMessageRow row{line, {}, {}};
+    const qsizetype colon = line.indexOf(QLatin1String(": "));
+    if (colon < 0)
+        return row;
+    std::optional<TTrailingNumber> location = SplitTrailingNumber(QStringView(line).left(colon));
+    if (!location)
+        return row;
+    // Today's compiler puts the column after the line: the line is then the number before it.
+    if (const std::optional<TTrailingNumber> inner = SplitTrailingNumber(location->Before))
+        location = inner;
+    row.File = location->Before.toString();
+    row.Line = location->Digits.toString();
+    return row;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// One row of the message list: the whole line, and the file and line number of a compiler
+// message when the line names them (both empty otherwise).
+struct TMessageRow
+{
+    QString Message;
+    QString File;
+    QString Line;
+
+    bool HasLocation() const { return !Line.isEmpty(); }
+};
+
+// Recognises "file:line: text" and "file:line:column: text"; any other line is a plain row.
+TMessageRow SplitMessage(const QString& line);

@@ -1,0 +1,53 @@
+#include "build/messages.h"
+
+#include <gtest/gtest.h>
+
+TEST(SplitMessage, SplitsFileAndLineOffCompilerMessages)
+{
+    struct TCase
+    {
+        const char* Line;
+        const char* File;
+        const char* LineNumber;
+    };
+    const TCase cases[] = {
+        {"/home/u/blink.c:12:5: error: 'x' undeclared", "/home/u/blink.c", "12"},
+        {"/home/u/blink.c:7: undefined reference to `foo'", "/home/u/blink.c", "7"},
+        {"/home/u/my dir/a.c:3:1: warning: x: y", "/home/u/my dir/a.c", "3"},
+        {"/tmp/a:b/x.c:40:2: note: here", "/tmp/a:b/x.c", "40"},
+        {"/usr/avr/include/avr/io.h:99:0: warning: redefined", "/usr/avr/include/avr/io.h", "99"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Line);
+        const TMessageRow row = SplitMessage(QString::fromUtf8(c.Line));
+        EXPECT_EQ(row.Message, QString::fromUtf8(c.Line));
+        EXPECT_EQ(row.File, QString::fromUtf8(c.File));
+        EXPECT_EQ(row.Line, QString::fromUtf8(c.LineNumber));
+        EXPECT_TRUE(row.HasLocation());
+    }
+}
+
+TEST(SplitMessage, OtherLinesArePlainRows)
+{
+    for (const char* line : {
+             "/home/u/blink.c: In function 'main':",
+             "Kompiliere \"/home/u/blink.c\"...",
+             "Fertig.",
+             "compilation terminated.",
+             "avr-gcc: error: device-specs/specs-atmega603: No such file or directory",
+             "In file included from /home/u/blink.c:6:0:",
+             "12: no file before the number",
+             ":12: no file before the colon",
+             "blink.c:: no number",
+             "blink.c:12 no blank after the colon",
+             "blink.c:\u0663: Arabic-Indic digits are not line numbers",
+             "   return z;",
+             "",
+         }) {
+        SCOPED_TRACE(line);
+        const TMessageRow row = SplitMessage(QString::fromUtf8(line));
+        EXPECT_EQ(row.Message, QString::fromUtf8(line));
+        EXPECT_TRUE(row.File.isEmpty());
+        EXPECT_FALSE(row.HasLocation());
+    }
+}

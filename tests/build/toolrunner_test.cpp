@@ -1,0 +1,186 @@
+#include "build/toolrunner.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include "support/tempdir.h"
+
+namespace {
+
+// Writes an executable shell script; the runner starts it directly, not through a shell.
+QString WriteScript(const TempDir& dir, const QString& name, const QByteArray& body)
+{
+    const QString path = dir.Write(name, "#!/bin/sh\n" + body);
+    QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+    return path;
+}
+
+// Arguments as the started program received them, one per NUL-terminated record.
+QStringList RecordedArguments(const QString& path)
+{
+    QStringList arguments = QString::fromUtf8(TempDir::Read(path)).split(QChar(0));
+    arguments.removeLast();
+    return arguments;
+}
+
+// Nothing here should run longer than a moment; a hang fails instead of blocking the suite.
+constexpr int TestTimeOut = 20000;
+
+} // namespace
+
+TEST(SplitOutputLines, EveryLineEndFormEndsALine)
+{
+    EXPECT_EQ(SplitOutputLines("a\r\nb\nc\rd"), (QStringList{"a", "b", "c", "d"}));
+    EXPECT_EQ(SplitOutputLines("a\n\nb\r\n\r\n"), (QStringList{"a", "", "b", ""}));
+    EXPECT_EQ(SplitOutputLines("\n\ra"), (QStringList{"", "", "a"}));
+    EXPECT_EQ(SplitOutputLines(""), QStringList());
+    EXPECT_EQ(SplitOutputLines("Z\xC3\xA4hler \xE2\x80\x98x\xE2\x80\x99\n"),
+              QStringList{QStringLiteral("Zähler ‘x’")});
+}
+
+TEST(QuoteArgument, QuotesSoThatTheSplitterGivesTheTextBack)
+{
+    EXPECT_EQ(QuoteArgument(""), QStringLiteral("\"\""));
+    EXPECT_EQ(QuoteArgument("C:\\Quennor\\"), QStringLiteral("\"C:\\Quennor\\\\\""));
+    EXPECT_EQ(QuoteArgument("say \"hi\""), QStringLiteral("\"say \\\"hi\\\"\""));
+
+    const QStringList texts{"",
+                            "a b",
+                            "dir\\",
+                            "dir\\\\",
+                            "back\\\"slash",
+                            "\"",
+                            "a\\b",
+                            "$HOME `id`; rm -rf x & y | z",
+                            QStringLiteral("Größe Ärger/µ€"),
+                            "tab\there"};
+    QString line = QStringLiteral("tool");
+    for (const QString& text : texts)
+        line += QLatin1Char(' ') + QuoteArgument(text);
+    const TCommandLine split = SplitCommandLine(line);
+    EXPECT_EQ(split.Program, QStringLiteral("tool"));
+    EXPECT_EQ(split.Arguments, texts);
+}
+
+TEST(SplitCommandLine, FollowsTheBackslashAndQuoteConvention)
+{
+    const auto arguments = [](const char* line) {
+        return SplitCommandLine(line).Arguments;
+    };
+    EXPECT_EQ(arguments("p a\\b \\\\x"), (QStringList{"a\\b", "\\\\x"}));
+    EXPECT_EQ(arguments("p \\\\\"x y\""), QStringList{"\\x y"});
+    EXPECT_EQ(arguments("p \\\"x y"), (QStringList{"\"x", "y"}));
+    EXPECT_EQ(arguments("p \\\\\\\"x"), QStringList{"\\\"x"});
+    EXPECT_EQ(arguments("p -I\"/a b/\" \"\" x\"y z\"w"), (QStringList{"-I/a b/", "", "xy zw"}));
+    EXPECT_EQ(arguments("  p \t a  "), QStringList{"a"});
+    EXPECT_EQ(SplitCommandLine("\"/my dir/p\" a").Program, QStringLiteral("/my dir/p"));
+    EXPECT_TRUE(SplitCommandLine("   ").Program.isEmpty());
+}
+
+TEST(SplitCommandLine, FindsAnUnquotedProgramPathWithBlanks)
+{
+    TempDir dir;
+    QDir(dir.Path({})).mkpath(QStringLiteral("my tools/bin"));
+    const QString tool = dir.Write(QStringLiteral("my tools/bin/avr gcc"), "");
+    const QString base = dir.Path(QStringLiteral("my tools/bin/avr"));
+
+    TCommandLine split = SplitCommandLine(tool + " -c \"a b.c\"");
+    EXPECT_EQ(split.Program, tool);
+    EXPECT_EQ(split.Arguments, (QStringList{"-c", "a b.c"}));
+    EXPECT_EQ(SplitCommandLine(tool).Program, tool);
+
+    SCOPED_TRACE("the shortest existing prefix wins, as the system's process start does");
+    dir.Write(QStringLiteral("my tools/bin/avr"), "");
+    split = SplitCommandLine(tool + " -c");
+    EXPECT_EQ(split.Program, base);
+    EXPECT_EQ(split.Arguments, (QStringList{"gcc", "-c"}));
+
+    SCOPED_TRACE("nothing exists: the first blank ends the program");
+    split = SplitCommandLine(dir.Path(QStringLiteral("none here")) + " -c");
+    EXPECT_EQ(split.Program, dir.Path(QStringLiteral("none")));
+    EXPECT_EQ(split.Arguments, (QStringList{"here", "-c"}));
+}
+
+TEST(RunTool, PassesExactlyTheQuotedArgumentsInTheProgramDirectory)
+{
+    TempDir dir;
+    QDir(dir.Path({})).mkpath(QStringLiteral("fake bin"));
+    const QString record = dir.Path(QStringLiteral("argv"));
+    const QString tool =
+        WriteScript(dir, QStringLiteral("fake bin/avr-gcc"),
+                    "printf '%s\\0' \"$(pwd -P)\" \"$@\" > \"" + record.toUtf8() + "\"\n");
+    const QStringList arguments{QStringLiteral("/tmp/Grüße \"quoted\" $HOME `id`; x/"),
+                                QStringLiteral("trailing\\"), QStringLiteral("two trailing\\\\"),
+                                QStringLiteral("-mmcu=$illegal$"), QString()};
+    QString line = tool;
+    for (const QString& argument : arguments)
+        line += QLatin1Char(' ') + QuoteArgument(argument);
+
+    QStringList output{QStringLiteral("kept")};
+    EXPECT_TRUE(RunTool(line, TestTimeOut, output));
+    EXPECT_EQ(output, QStringList{"kept"});
+    EXPECT_EQ(RecordedArguments(record),
+              QStringList{QDir(QCoreApplication::applicationDirPath()).canonicalPath()} +
+                  arguments);
+}
+
+TEST(RunTool, KeepsTheErrorLinesAndReportsTheExitCode)
+{
+    TempDir dir;
+    const QString tool =
+        WriteScript(dir, QStringLiteral("tool"),
+                    "printf 'only on standard output\\n'\n"
+                    "printf 'first\\r\\n\\r\\nsecond\\n\\nthird\\rlast without end' >&2\n"
+                    "exit \"$1\"\n");
+    QStringList output{QStringLiteral("before")};
+    EXPECT_TRUE(RunTool(tool + " 0", TestTimeOut, output));
+    EXPECT_EQ(output, (QStringList{"before", "first", "second", "third", "last without end"}));
+
+    output.clear();
+    EXPECT_FALSE(RunTool(tool + " 1", TestTimeOut, output));
+    EXPECT_EQ(output, (QStringList{"first", "second", "third", "last without end"}));
+
+    SCOPED_TRACE("a child killed by a signal has failed, even without a line");
+    const QString crash = WriteScript(dir, QStringLiteral("crash"), "kill -SEGV $$\n");
+    output.clear();
+    EXPECT_FALSE(RunTool(crash, TestTimeOut, output));
+    EXPECT_TRUE(output.isEmpty());
+}
+
+TEST(RunTool, AMissingToolFailsAndAddsNothing)
+{
+    TempDir dir;
+    QStringList output{QStringLiteral("before")};
+    EXPECT_FALSE(
+        RunTool(dir.Path(QStringLiteral("bin/avr-gcc")) + " -c \"x.c\"", TestTimeOut, output));
+    EXPECT_FALSE(
+        RunTool(dir.Write(QStringLiteral("not executable"), "") + " -c", TestTimeOut, output));
+    EXPECT_FALSE(RunTool(QString(), TestTimeOut, output));
+    EXPECT_EQ(output, QStringList{"before"});
+}
+
+TEST(RunTool, DoesNotHangOnAToolThatFloodsBothStreams)
+{
+    TempDir dir;
+    const QString tool = WriteScript(dir, QStringLiteral("flood"),
+                                     "yes 'cross reference' | head -c 1048576\n"
+                                     "yes 'error line' | head -n 100000 >&2\n"
+                                     "exit 1\n");
+    QStringList output;
+    EXPECT_FALSE(RunTool(tool, TestTimeOut, output));
+    ASSERT_EQ(output.size(), 100000);
+    EXPECT_EQ(output.count(QStringLiteral("error line")), 100000);
+}
+
+TEST(RunTool, GivesUpOnAToolThatOutlivesItsTimeOut)
+{
+    TempDir dir;
+    const QString tool =
+        WriteScript(dir, QStringLiteral("slow"), "echo started >&2\nexec sleep 30\n");
+    QStringList output;
+    EXPECT_FALSE(RunTool(tool, 200, output));
+    EXPECT_TRUE(output.isEmpty());
+}
