@@ -79,6 +79,9 @@ public:
     const std::vector<QAction*>& Items() const { return FItems; }
     bool AddingEnabled() const { return FAddingEnabled; }
 
+    // Both return the menu item that now shows the file, or null when nothing was added. A name
+    // is cut to MaxNameLength characters; entries are identified by their menu items, which keep
+    // their places in the menu while the entries move through them.
     QAction* AddItem(const QString& fileName, bool checked = false, bool enabled = true,
                      std::int32_t data = 0);
     QAction* InsertEntry(const QString& fileName, bool checked, bool enabled, bool moveToTop,
@@ -87,6 +90,7 @@ public:
     void MoveToTop(QAction* item);
     void RemoveItem(QAction* item);
     void RenumberItems();
+    // Throws what OnItemClick throws, after adding is enabled again.
     void ItemClick(QAction* item);
 
     QString KeyPath() const;

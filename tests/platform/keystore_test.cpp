@@ -77,7 +77,7 @@ TEST(KeyStore, EverythingButTheChangedValuesKeepsItsBytes)
     ConfigHome home;
     const QByteArray before =
         "REGEDIT4\r\n; von Hand\r\n\r\n[Software\\Other]\r\n"
-        "\"Size\"=dword:00000010\r\n\"Blob\"=hex:01,02,\\\r\n  03,04\r\n"
+        "\"Pfad\"=\"C:\\temp\"\r\n\"Size\"=dword:00000010\r\n\"Blob\"=hex:01,02,\\\r\n  03,04\r\n"
         "kaputt \"=\r\n\r\n[Software\\Tarnwick\\Quennor\\MRU\\MainFM\\MRUHistory]"
         "\r\n@=\"standard\"\r\n\"Count\"=\"2\"\r\nnicht lesbar\r\n"
         "\"Flags\"=dword:00000001\r\n\"H0\"=\"offen\r\n\"H0\"=\"/a.c\"\r\n"
@@ -103,7 +103,9 @@ TEST(KeyStore, EverythingButTheChangedValuesKeepsItsBytes)
     EXPECT_EQ(TempDir::Read(home.Hive()), after);
 
     ASSERT_TRUE(store.OpenKey(QStringLiteral("Software\\Other"), false));
-    EXPECT_EQ(store.ValueNames(), (QStringList{"Size", "Blob"}));
+    EXPECT_EQ(store.ValueNames(), (QStringList{"Pfad", "Size", "Blob"}));
+    EXPECT_EQ(store.ReadString(QStringLiteral("Pfad")), QStringLiteral("C:\\temp"))
+        << "a backslash that escapes nothing is kept";
 }
 
 TEST(KeyStore, BadHiveFilesAreSurvived)
