@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStandardPaths>
 
 namespace {
@@ -72,11 +73,6 @@ QString ValueLine(const QString& name, const QString& value)
     return (name.isEmpty() ? QStringLiteral("@") : Quoted(name)) + QLatin1Char('=') + Quoted(value);
 }
 
-bool SameName(const QString& a, const QString& b)
-{
-    return a.compare(b, Qt::CaseInsensitive) == 0;
-}
-
 } // namespace
 
 KeyStore::KeyStore(TRootKey rootKey)
@@ -114,6 +110,7 @@ bool KeyStore::OpenKey(const QString& path, bool create)
     // Changes not yet written (LazyWrite) are newer than the file.
     if (!FDirty && !Load())
         return false;
+    FIndex.reset();
     FKeyLine = FindKey(key);
     if (FKeyLine < 0 && create && QDir().mkpath(QFileInfo(FFileName).path()))
         FKeyLine = CreateKey(key);
@@ -123,6 +120,7 @@ bool KeyStore::OpenKey(const QString& path, bool create)
 bool KeyStore::CloseKey()
 {
     FKeyLine = -1;
+    FIndex.reset();
     return FLazyWrite || Flush();
 }
 
@@ -131,19 +129,23 @@ QStringList KeyStore::ValueNames() const
     QStringList names;
     if (FKeyLine < 0)
         return names;
-    for (int i = FKeyLine + 1; i < KeyEnd(); ++i)
-        if (FLines[i].Type == Line::Kind::Value &&
-            !names.contains(FLines[i].Name, Qt::CaseInsensitive))
-            names += FLines[i].Name;
+    QSet<QString> seen;
+    for (int i = FKeyLine + 1, end = KeyEnd(); i < end; ++i) {
+        const Line& line = FLines[i];
+        if (line.Type != Line::Kind::Value || seen.contains(line.Name.toCaseFolded()))
+            continue;
+        seen.insert(line.Name.toCaseFolded());
+        names += line.Name;
+    }
     return names;
 }
 
 std::optional<QString> KeyStore::ReadString(const QString& name) const
 {
-    const int line = FKeyLine < 0 ? -1 : FindValue(name, FKeyLine + 1);
-    if (line < 0)
+    const QList<int> lines = ValueLines(name);
+    if (lines.isEmpty())
         return std::nullopt;
-    return FLines[line].String;
+    return FLines[lines.first()].String;
 }
 
 bool KeyStore::WriteString(const QString& name, const QString& value)
@@ -151,19 +153,21 @@ bool KeyStore::WriteString(const QString& name, const QString& value)
     if (FKeyLine < 0)
         return false;
     Line line{ValueLine(name, value), Line::Kind::Value, name, value};
-    const int found = FindValue(name, FKeyLine + 1);
-    if (found >= 0) {
-        FLines[found] = std::move(line);
+    const QList<int> lines = ValueLines(name);
+    if (!lines.isEmpty()) {
+        FLines[lines.first()] = std::move(line);
         // A hand-edited file may hold a name twice; left alone, the second would come back as
         // the value once the first is deleted.
-        for (int i; (i = FindValue(name, found + 1)) >= 0;)
-            FLines.erase(FLines.begin() + i);
+        for (const int i : lines.sliced(1))
+            FLines[i].Type = Line::Kind::Removed;
+        (*FIndex)[name.toCaseFolded()] = {lines.first()};
     } else {
         int at = FKeyLine + 1;
-        for (int i = at; i < KeyEnd(); ++i)
+        for (int i = at, end = KeyEnd(); i < end; ++i)
             if (FLines[i].Type == Line::Kind::Value)
                 at = i + 1;
         FLines.insert(FLines.begin() + at, std::move(line));
+        FIndex.reset();
     }
     FDirty = true;
     return true;
@@ -173,11 +177,12 @@ bool KeyStore::DeleteValue(const QString& name)
 {
     if (FKeyLine < 0)
         return false;
-    bool found = false;
-    for (int i; (i = FindValue(name, FKeyLine + 1)) >= 0; found = true)
-        FLines.erase(FLines.begin() + i);
-    FDirty = FDirty || found;
-    return found;
+    const QList<int> lines = ValueLines(name);
+    for (const int i : lines)
+        FLines[i].Type = Line::Kind::Removed;
+    FIndex->remove(name.toCaseFolded());
+    FDirty = FDirty || !lines.isEmpty();
+    return !lines.isEmpty();
 }
 
 KeyStore::Line KeyStore::ParseLine(const QString& text)
@@ -247,7 +252,8 @@ bool KeyStore::Flush()
         return true;
     QString text;
     for (const Line& line : FLines)
-        text += line.Text + QLatin1Char('\n');
+        if (line.Type != Line::Kind::Removed)
+            text += line.Text + QLatin1Char('\n');
     if (!SaveFileAtomically(FFileName, EncodeText(text, FEncoding)))
         return false;
     FDirty = false;
@@ -257,7 +263,8 @@ bool KeyStore::Flush()
 int KeyStore::FindKey(const QString& path) const
 {
     for (int i = 0; i < int(FLines.size()); ++i)
-        if (FLines[i].Type == Line::Kind::Key && SameName(FLines[i].Name, path))
+        if (FLines[i].Type == Line::Kind::Key &&
+            FLines[i].Name.compare(path, Qt::CaseInsensitive) == 0)
             return i;
     return -1;
 }
@@ -281,10 +288,17 @@ int KeyStore::KeyEnd() const
     return int(FLines.size());
 }
 
-int KeyStore::FindValue(const QString& name, int from) const
+// Built when first needed after lines moved, so that reading or deleting every value of a
+// large key takes one pass instead of one per value.
+QList<int> KeyStore::ValueLines(const QString& name) const
 {
-    for (int i = from; i < KeyEnd(); ++i)
-        if (FLines[i].Type == Line::Kind::Value && SameName(FLines[i].Name, name))
-            return i;
-    return -1;
+    if (FKeyLine < 0)
+        return {};
+    if (!FIndex) {
+        FIndex.emplace();
+        for (int i = FKeyLine + 1, end = KeyEnd(); i < end; ++i)
+            if (FLines[i].Type == Line::Kind::Value)
+                (*FIndex)[FLines[i].Name.toCaseFolded()].append(i);
+    }
+    return FIndex->value(name.toCaseFolded());
 }

@@ -3,6 +3,8 @@
 #include <optional>
 #include <vector>
 
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -63,6 +65,7 @@ private:
             Other,
             Key,
             Value,
+            Removed, // a deleted value, left out when the file is written
         };
         QString Text; // as in the file; a continued value spans several lines
         Kind Type = Kind::Other;
@@ -76,7 +79,7 @@ private:
     int FindKey(const QString& path) const;
     int CreateKey(const QString& path);
     int KeyEnd() const;
-    int FindValue(const QString& name, int from) const;
+    QList<int> ValueLines(const QString& name) const;
 
     TRootKey FRootKey;
     QString FFileName; // of the hive as it was loaded
@@ -85,4 +88,6 @@ private:
     std::vector<Line> FLines;
     TextEncoding FEncoding = TextEncoding::Utf8;
     int FKeyLine = -1;
+    // The open key's value lines by case-folded name; empty after lines moved.
+    mutable std::optional<QHash<QString, QList<int>>> FIndex;
 };
