@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include <QString>
+
+#include "platform/serialchannel.h"
+
+// Progress of a flash transfer: percentage done and the estimated time left ("h:mm:ss").
+using TProgressEvent = std::function<void(double percent, const QString& remaining)>;
+
+// The link to the in-system programming board on a serial port: finds the board, identifies
+// the chip and programs it. Every operation blocks until done and reports only through its
+// result; nothing is thrown and nothing is shown.
+class TAVRFlash final
+{
+public:
+    explicit TAVRFlash(PortOpener opener);
+    TAVRFlash();
+    ~TAVRFlash();
+    TAVRFlash(const TAVRFlash&) = delete;
+    TAVRFlash& operator=(const TAVRFlash&) = delete;
+
+    std::unique_ptr<SerialChannel> Handle;
+    int Port = 0;
+    QString SWVersion;
+    QString HWVersion;
+    std::uint32_t StartTicks = 0;
+    TProgressEvent OnProgress;
+    std::int8_t Device = 0;
+
+    // Port primitives.
+    bool IsOpen() const { return Handle != nullptr; }
+    bool OpenPort(int n);
+    void ClosePort();
+    void Purge();
+    bool SendByte(std::uint8_t b);
+    bool ReceiveByte(std::uint8_t& b, std::uint32_t timeoutMs);
+    bool SendCommand(char letter, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3,
+                     std::uint8_t b4, std::uint32_t ackTimeoutMs);
+    bool WaitDone(std::uint32_t timeoutMs);
+
+    // Board detection.
+    QString GetVersionText(std::uint8_t which);
+    bool QueryVersions();
+    bool EnterProgMode();
+    bool LeaveProgMode();
+    std::uint32_t ReadSignature();
+    bool Identify();
+    bool SendDeviceParams();
+    bool Connect(int port);
+    void Disconnect();
+
+    // Operations on the identified chip.
+    QString DeviceName() const;
+    int FlashWords() const;
+    bool IsPaged() const;
+    bool ChipErase();
+    int WriteBlock(int address, int count, const std::uint16_t* words);
+    int WritePageBlock(int address, int count, const std::uint16_t* words);
+    int ReadBlock(int address, int count, std::uint16_t* words);
+    int ProgramFlash(const std::uint16_t* image, int count);
+    int ReadFlash(std::uint16_t* buffer, int count);
+    bool WriteInstruction(std::uint8_t i1, std::uint8_t i2, std::uint8_t i3, std::uint8_t i4);
+    bool ReadInstruction(std::uint8_t i1, std::uint8_t i2, std::uint8_t i3, std::uint8_t& answer);
+    void StartTimer();
+    QString RemainingTime(double fraction) const;
+
+private:
+    int WriteWords(char letter, int address, int count, const std::uint16_t* words);
+    void ReportProgress(int done, int count) const;
+
+    PortOpener FOpener;
+};
+
+// "h:mm:ss" for a number of seconds, as the remaining time is shown.
+QString FormatRemainingTime(int seconds);
