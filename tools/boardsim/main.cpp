@@ -1,0 +1,258 @@
+// quennor-boardsim: a programming board with one chip on a pseudo-terminal. Prints
+// "ready <device>" once the link exists; SIGTERM or SIGINT end it, and so does the end of the
+// process that started it. SIGUSR1 writes the flash and a line with the fuses to the log.
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "board.h"
+#include "options.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+volatile std::sig_atomic_t Quit = 0;
+volatile std::sig_atomic_t DumpRequested = 0;
+
+void OnSignal(int signal)
+{
+    if (signal == SIGUSR1)
+        DumpRequested = 1;
+    else
+        Quit = 1;
+}
+
+// The signals are blocked except while waiting, so none is lost between checks.
+sigset_t CatchSignals()
+{
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGUSR1}) {
+        struct sigaction action = {};
+        action.sa_handler = OnSignal;
+        sigaction(signal, &action, nullptr);
+        sigaddset(&blocked, signal);
+    }
+    sigset_t waiting;
+    sigprocmask(SIG_BLOCK, &blocked, &waiting);
+    return waiting;
+}
+
+struct Terminal
+{
+    int Master = -1;
+    int Slave = -1;
+    std::string Device;
+};
+
+bool OpenTerminal(Terminal& terminal)
+{
+    terminal.Master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (terminal.Master < 0 || grantpt(terminal.Master) != 0 || unlockpt(terminal.Master) != 0)
+        return false;
+    terminal.Device = ptsname(terminal.Master);
+    // Holding the other side open keeps the master readable between two Quennor sessions.
+    terminal.Slave = open(terminal.Device.c_str(), O_RDWR | O_NOCTTY);
+    termios line{};
+    if (terminal.Slave < 0 || tcgetattr(terminal.Slave, &line) != 0)
+        return false;
+    cfmakeraw(&line);
+    return tcsetattr(terminal.Slave, TCSANOW, &line) == 0;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::vector<std::uint16_t>& words)
+{
+    const std::string temporary = path + ".part";
+    FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (!file)
+        return false;
+    for (const std::uint16_t word : words) {
+        std::fputc(word & 0xFF, file);
+        std::fputc(word >> 8, file);
+    }
+    const bool written = std::fclose(file) == 0;
+    return written && std::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+// Moves bytes between the pseudo-terminal and the board, at the wire rate when paced.
+class Simulator
+{
+public:
+    Simulator(SimulatorOptions options, int master)
+        : FOptions(std::move(options))
+        , FBoard(FOptions.Board)
+        , FMaster(master)
+        , FByteTime(FOptions.Baud > 0 ? std::chrono::nanoseconds(10'000'000'000LL / FOptions.Baud)
+                                      : std::chrono::nanoseconds(0))
+    {
+        if (!FOptions.Log.empty())
+            FLog = std::fopen(FOptions.Log.c_str(), "a");
+    }
+    ~Simulator()
+    {
+        if (FLog)
+            std::fclose(FLog);
+    }
+
+    void Run(const sigset_t& waiting);
+    void Dump(const char* why);
+
+private:
+    void ReadInput();
+    void DeliverInput();
+    void WriteOutput();
+    void FlushLog();
+    int TimeoutNanoseconds() const;
+
+    SimulatorOptions FOptions;
+    SimulatedBoard FBoard;
+    int FMaster;
+    std::chrono::nanoseconds FByteTime;
+    FILE* FLog = nullptr;
+    std::deque<std::pair<Clock::time_point, std::uint8_t>> FInput;
+    Clock::time_point FInputWire = Clock::now();
+    Clock::time_point FNextOutput = Clock::now();
+};
+
+void Simulator::Dump(const char* why)
+{
+    if (!FOptions.FlashOut.empty())
+        WriteFileAtomically(FOptions.FlashOut, FBoard.Flash());
+    if (FLog) {
+        std::fprintf(FLog, "# %s, fuses %02X %02X\n", why, FBoard.LowFuse(), FBoard.HighFuse());
+        std::fflush(FLog);
+    }
+}
+
+void Simulator::FlushLog()
+{
+    for (const std::string& line : FBoard.TakeLog())
+        if (FLog)
+            std::fprintf(FLog, "%s\n", line.c_str());
+    if (FLog)
+        std::fflush(FLog);
+}
+
+void Simulator::ReadInput()
+{
+    std::uint8_t buffer[4096];
+    const ssize_t count = read(FMaster, buffer, sizeof buffer);
+    const Clock::time_point now = Clock::now();
+    for (ssize_t i = 0; i < count; ++i) {
+        FInputWire = std::max(FInputWire, now) + FByteTime;
+        FInput.emplace_back(FInputWire, buffer[i]);
+    }
+}
+
+void Simulator::DeliverInput()
+{
+    const Clock::time_point now = Clock::now();
+    while (!FInput.empty() && FInput.front().first <= now && FBoard.Reading()) {
+        FBoard.Receive(FInput.front().second);
+        FInput.pop_front();
+    }
+    if (!FBoard.Reading())
+        FInput.clear();
+    FlushLog();
+}
+
+void Simulator::WriteOutput()
+{
+    auto& output = FBoard.Output();
+    const Clock::time_point now = Clock::now();
+    FNextOutput = std::max(FNextOutput, now - FByteTime);
+    std::uint8_t buffer[4096];
+    std::size_t count = 0;
+    while (!output.empty() && FNextOutput <= now && count < sizeof buffer) {
+        if (output.front().Byte < 0) {
+            FNextOutput = now + std::chrono::milliseconds(output.front().PauseMilliseconds);
+            output.pop_front();
+            break;
+        }
+        buffer[count++] = std::uint8_t(output.front().Byte);
+        output.pop_front();
+        FNextOutput += FByteTime;
+    }
+    std::size_t written = 0;
+    while (written < count) {
+        const ssize_t n = write(FMaster, buffer + written, count - written);
+        if (n > 0)
+            written += std::size_t(n);
+        else if (errno != EINTR)
+            usleep(200); // the other side reads slower than we write; wait for room
+    }
+}
+
+int Simulator::TimeoutNanoseconds() const
+{
+    Clock::time_point next = Clock::time_point::max();
+    if (!FInput.empty())
+        next = FInput.front().first;
+    if (FBoard.HasOutput())
+        next = std::min(next, FNextOutput);
+    if (next == Clock::time_point::max())
+        return -1;
+    const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(next - Clock::now());
+    return int(std::clamp<long long>(wait.count(), 0, 100'000'000));
+}
+
+void Simulator::Run(const sigset_t& waiting)
+{
+    while (!Quit) {
+        pollfd watched{FMaster, short(FBoard.Reading() ? POLLIN : 0), 0};
+        const int wait = TimeoutNanoseconds();
+        timespec timeout{0, wait};
+        ppoll(&watched, 1, wait < 0 ? nullptr : &timeout, &waiting);
+        if (DumpRequested) {
+            DumpRequested = 0;
+            Dump("dumped");
+        }
+        if (watched.revents & POLLIN)
+            ReadInput();
+        DeliverInput();
+        WriteOutput();
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    std::string error;
+    const auto options = ParseSimulatorOptions({argv + 1, argv + argc}, error);
+    if (!options) {
+        std::fprintf(stderr, "quennor-boardsim: %s\n%s", error.c_str(), SimulatorUsage);
+        return 2;
+    }
+    const pid_t parent = getppid();
+    const sigset_t waiting = CatchSignals();
+    // A simulator left behind by a crashed test or IDE would hold its link for ever.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent)
+        return 0;
+    // Paced bytes are 87 microseconds apart; the default timer slack of 50 would stretch them.
+    prctl(PR_SET_TIMERSLACK, 1000UL);
+    Terminal terminal;
+    unlink(options->Link.c_str());
+    if (!OpenTerminal(terminal) || symlink(terminal.Device.c_str(), options->Link.c_str()) != 0) {
+        std::perror("quennor-boardsim: pseudo-terminal");
+        return 1;
+    }
+    Simulator simulator(*options, terminal.Master);
+    std::printf("ready %s\n", terminal.Device.c_str());
+    std::fflush(stdout);
+    simulator.Run(waiting);
+    simulator.Dump("ended");
+    unlink(options->Link.c_str());
+    return 0;
+}
