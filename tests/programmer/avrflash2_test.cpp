@@ -1,0 +1,385 @@
+#include "programmer/avrflash2.h"
+
+#include <algorithm>
+#include <chrono>
+#include <deque>
+#include <map>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/ticks.h"
+#include "support/boardsim.h"
+
+namespace {
+
+std::vector<std::uint16_t> Image(int words)
+{
+    std::vector<std::uint16_t> image(static_cast<std::size_t>(words));
+    for (int i = 0; i < words; ++i)
+        image[std::size_t(i)] = std::uint16_t(std::uint32_t(i) * 0x9E37u + 0x1234u);
+    return image;
+}
+
+QStringList Matching(const QStringList& frames, char letter)
+{
+    QStringList matching;
+    for (const QString& frame : frames)
+        if (frame.startsWith(QLatin1Char(letter)))
+            matching << frame;
+    return matching;
+}
+
+// The link connected to one simulated board on COM1.
+struct Connected
+{
+    explicit Connected(const QStringList& options)
+        : Sim(options)
+    {
+        Sim.MapAsPort(1);
+        EXPECT_TRUE(Link.Connect(1));
+    }
+
+    BoardSim Sim;
+    TAVRFlash Link;
+};
+
+} // namespace
+
+TEST(Connect, SearchesPortsInOrderAndUploadsTheChipParameters)
+{
+    BoardSim silent({"--silent"});
+    BoardSim board({"--chip", "AT90S2313"});
+    BoardSim::MapPorts({{2, &silent}, {5, &board}});
+    TAVRFlash link;
+
+    ASSERT_TRUE(link.Connect(-1));
+    EXPECT_EQ(link.Port, 5);
+    EXPECT_EQ(link.SWVersion, "SW 2.1");
+    EXPECT_EQ(link.HWVersion, "HW 1.3");
+    EXPECT_EQ(link.Device, 1);
+    EXPECT_EQ(link.DeviceName(), "AT90S2313");
+    EXPECT_EQ(silent.Frames(), QStringList({"v 01 00 00 00", "M 00 00 00 00"}));
+    EXPECT_EQ(board.Frames(),
+              QStringList({"v 01 00 00 00", "v 00 00 00 00", "M 01 00 00 00", "s 00 00 00 00",
+                           "s 01 00 00 00", "s 02 00 00 00", "O 01 06 01 00", "O 02 83 00 00",
+                           "O 03 83 00 00", "O 04 80 7F 00"}));
+
+    link.ClosePort();
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_EQ(link.Port, 0);
+    EXPECT_TRUE(link.SWVersion.isEmpty());
+}
+
+TEST(Connect, PortNumberChoosesOnePortAndZeroSearchesAll)
+{
+    BoardSim tiny({"--chip", "ATtiny26"});
+    BoardSim mega({"--chip", "ATmega103"});
+    BoardSim::MapPorts({{1, &tiny}, {3, &mega}});
+    TAVRFlash link;
+
+    ASSERT_TRUE(link.Connect(3));
+    EXPECT_EQ(link.Port, 3);
+    EXPECT_EQ(link.Device, 12);
+    EXPECT_TRUE(tiny.Frames().isEmpty());
+
+    ASSERT_TRUE(link.Connect(0));
+    EXPECT_EQ(link.Port, 1);
+    EXPECT_EQ(link.Device, 11);
+    EXPECT_EQ(mega.Frames().last(), "M 00 00 00 00") << "connecting again leaves the old port";
+}
+
+TEST(Connect, VersionTextsMustCarryTheirPrefixes)
+{
+    struct Case
+    {
+        QStringList Options;
+        QStringList Frames;
+    };
+    const Case cases[] = {
+        {{"--sw", "XW 2.1"}, {"v 01 00 00 00", "M 00 00 00 00"}},
+        {{"--sw", "S"}, {"v 01 00 00 00", "M 00 00 00 00"}},
+        {{"--hw", "1.3"}, {"v 01 00 00 00", "v 00 00 00 00", "M 00 00 00 00"}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.Options.join(' ').toStdString());
+        BoardSim sim(test.Options);
+        sim.MapAsPort(1);
+        TAVRFlash link;
+        EXPECT_FALSE(link.Connect(-1));
+        EXPECT_FALSE(link.IsOpen());
+        EXPECT_EQ(link.Port, 0);
+        EXPECT_EQ(sim.Frames(), test.Frames);
+    }
+}
+
+TEST(Connect, VersionTextWithoutClosingZeroEndsAtTheFirstGap)
+{
+    Connected board({"--no-text-end", "1", "--no-done", "v:1"});
+    EXPECT_EQ(board.Link.SWVersion, "SW 2.1");
+    EXPECT_EQ(board.Link.HWVersion, "HW 1.3");
+}
+
+TEST(Connect, SignatureOutsideTheTableIsNoBoard)
+{
+    BoardSim known({"--chip", "AT90S8515"});
+    BoardSim blank({"--signature", "0xFFFFFF"});
+    BoardSim foreign({"--signature", "0x123456"});
+    BoardSim::MapPorts({{1, &known}, {2, &blank}, {3, &foreign}});
+    TAVRFlash link;
+    ASSERT_TRUE(link.Connect(1));
+
+    EXPECT_FALSE(link.Connect(2));
+    EXPECT_EQ(link.Device, 8) << "an erased signature leaves the last chip";
+    EXPECT_EQ(blank.Frames().mid(3),
+              QStringList({"s 00 00 00 00", "s 01 00 00 00", "s 02 00 00 00", "M 00 00 00 00"}));
+
+    EXPECT_FALSE(link.Connect(3));
+    EXPECT_EQ(link.Device, 0);
+    EXPECT_FALSE(link.IsOpen());
+}
+
+TEST(ProgramFlash, WordWiseImageGoesOutAsOneBlockAndReadsBack)
+{
+    Connected board({"--chip", "AT90S2313"});
+    std::vector<std::pair<double, QString>> reports;
+    board.Link.OnProgress = [&](double percent, const QString& remaining) {
+        reports.emplace_back(percent, remaining);
+    };
+    const auto image = Image(100);
+
+    ASSERT_EQ(board.Link.ProgramFlash(image.data(), 100), 100);
+    const auto flash = board.Sim.Flash();
+    ASSERT_EQ(flash.size(), 1024u);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
+    EXPECT_EQ(std::count(flash.begin(), flash.end(), 0xFFFF), 1024 - 100);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_DOUBLE_EQ(reports[0].first, 101.0);
+    EXPECT_EQ(reports[0].second, "0:00:00");
+
+    std::vector<std::uint16_t> back(100);
+    EXPECT_EQ(board.Link.ReadFlash(back.data(), 100), 100);
+    EXPECT_EQ(back, image);
+    EXPECT_EQ(board.Sim.Frames().mid(10),
+              QStringList({"C 00 00 00 00", "F 00 00 64 00", "f 00 00 64 00"}));
+}
+
+TEST(ProgramFlash, PagedImagesGoOutPageByPage)
+{
+    {
+        SCOPED_TRACE("ATtiny26");
+        Connected board({"--chip", "ATtiny26"});
+        const auto image = Image(17);
+        ASSERT_EQ(board.Link.ProgramFlash(image.data(), 17), 17);
+        EXPECT_EQ(Matching(board.Sim.Frames(), 'P'),
+                  QStringList({"P 00 00 10 00", "P 10 00 01 00"}));
+        EXPECT_TRUE(std::equal(image.begin(), image.end(), board.Sim.Flash().begin()));
+    }
+    SCOPED_TRACE("ATmega103");
+    Connected board({"--chip", "ATmega103"});
+    const auto image = Image(65536);
+    ASSERT_EQ(board.Link.ProgramFlash(image.data(), 65536), 65536);
+    const QStringList pages = Matching(board.Sim.Frames(), 'P');
+    EXPECT_EQ(pages.size(), 512);
+    EXPECT_EQ(pages.last(), "P 80 FF 80 00");
+    EXPECT_EQ(board.Sim.Flash(), image);
+    std::vector<std::uint16_t> back(65536);
+    EXPECT_EQ(board.Link.ReadFlash(back.data(), 65536), 65536);
+    EXPECT_EQ(back, image);
+}
+
+TEST(ProgramFlash, StopsAtTheFlashSizeAndStillErasesForAnEmptyImage)
+{
+    Connected board({"--chip", "AT90S2313"});
+    const auto image = Image(1100);
+    EXPECT_EQ(board.Link.ProgramFlash(image.data(), 1100), 1024);
+    EXPECT_EQ(Matching(board.Sim.Frames(), 'F').last(), "F 80 03 80 00");
+    std::vector<std::uint16_t> back(1100);
+    EXPECT_EQ(board.Link.ReadFlash(back.data(), 1100), 1024);
+    EXPECT_TRUE(std::equal(back.begin(), back.begin() + 1024, image.begin()));
+
+    int reports = 0;
+    board.Link.OnProgress = [&](double, const QString&) {
+        ++reports;
+    };
+    const int before = int(board.Sim.Frames().size());
+    EXPECT_EQ(board.Link.ProgramFlash(image.data(), 0), 0);
+    EXPECT_EQ(board.Sim.Frames().mid(before), QStringList({"C 00 00 00 00"}));
+    EXPECT_EQ(reports, 0);
+    const auto flash = board.Sim.Flash();
+    EXPECT_EQ(std::count(flash.begin(), flash.end(), 0xFFFF), 1024);
+}
+
+TEST(ProgramFlash, ClosedLinkReturnsAtOnce)
+{
+    TAVRFlash link([](int) -> std::unique_ptr<SerialChannel> { return nullptr; });
+    link.Device = 1;
+    const auto image = Image(10);
+    std::vector<std::uint16_t> back(10);
+    EXPECT_EQ(link.ProgramFlash(image.data(), 10), 0);
+    EXPECT_EQ(link.ReadFlash(back.data(), 10), 0);
+}
+
+TEST(ProgramFlash, FailedBlocksEndThePassWithTheWordsBefore)
+{
+    {
+        SCOPED_TRACE("no \"!\" after the second block");
+        Connected board({"--chip", "AT90S2313", "--no-done", "F:2"});
+        const auto image = Image(300);
+        EXPECT_EQ(board.Link.ProgramFlash(image.data(), 300), 128);
+        EXPECT_EQ(Matching(board.Sim.Frames(), 'F').size(), 2);
+    }
+    {
+        SCOPED_TRACE("a board that stops reading inside the first block");
+        Connected board({"--chip", "AT90S2313", "--stall", "F:1:100"});
+        const auto image = Image(200);
+        EXPECT_EQ(board.Link.ProgramFlash(image.data(), 200), 0);
+    }
+    SCOPED_TRACE("erase not acknowledged");
+    Connected board({"--chip", "AT90S2313", "--no-ack", "C"});
+    const auto image = Image(10);
+    EXPECT_EQ(board.Link.ProgramFlash(image.data(), 10), 0);
+    EXPECT_TRUE(Matching(board.Sim.Frames(), 'F').isEmpty());
+}
+
+TEST(ProgramFlash, WaitsForASlowErase)
+{
+    Connected board({"--chip", "AT90S2313", "--erase-ms", "2500"});
+    const auto image = Image(10);
+    EXPECT_EQ(board.Link.ProgramFlash(image.data(), 10), 10);
+}
+
+TEST(ReadFlash, ShortBlockEndsTheReadWithTheWordsReceived)
+{
+    Connected board({"--chip", "AT90S2313", "--short-read", "2"});
+    std::vector<std::uint16_t> back(300);
+    EXPECT_EQ(board.Link.ReadFlash(back.data(), 300), 128 + 64);
+    EXPECT_EQ(Matching(board.Sim.Frames(), 'f').size(), 2);
+}
+
+TEST(Instructions, ReadAndWriteTheFuseBytes)
+{
+    Connected board({"--chip", "ATtiny26", "--fuses", "0xE1,0xF7", "--bad-ack", "D:1"});
+    std::uint8_t low = 0;
+    std::uint8_t high = 0;
+    EXPECT_TRUE(board.Link.ReadInstruction(0x50, 0x00, 0x00, low));
+    EXPECT_TRUE(board.Link.ReadInstruction(0x58, 0x08, 0x00, high));
+    EXPECT_EQ(low, 0xE1);
+    EXPECT_EQ(high, 0xF7);
+
+    EXPECT_FALSE(board.Link.WriteInstruction(0xAC, 0xA0, 0x00, 0x5F)) << "refused by the board";
+    EXPECT_EQ(board.Sim.Fuses().Low, 0xE1);
+    EXPECT_TRUE(board.Link.WriteInstruction(0xAC, 0xA8, 0x00, 0xF5));
+    EXPECT_EQ(board.Sim.Fuses().High, 0xF5);
+    EXPECT_EQ(board.Sim.Frames().mid(10),
+              QStringList({"d 50 00 00 00", "d 58 08 00 00", "D AC A0 00 5F", "D AC A8 00 F5"}));
+}
+
+namespace {
+
+// An in-memory port: answers with queued bytes and takes as many bytes per write as told.
+struct FakePort
+{
+    std::deque<std::uint8_t> Replies;
+    std::map<int, int> Accepted; // write call number -> bytes taken; others take all
+    int Budget = 1 << 30;        // bytes taken in all before every write moves nothing
+    std::vector<int> WriteSizes;
+    std::vector<std::uint8_t> Sent;
+    int Reads = 0;
+};
+
+class FakeChannel final : public SerialChannel
+{
+public:
+    explicit FakeChannel(FakePort& port)
+        : FPort(port)
+    {}
+
+    int Read(std::uint8_t* data, int size) override
+    {
+        ++FPort.Reads;
+        if (FPort.Replies.empty()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5 * size + 200));
+            return 0;
+        }
+        int got = 0;
+        for (; got < size && !FPort.Replies.empty(); ++got) {
+            data[got] = FPort.Replies.front();
+            FPort.Replies.pop_front();
+        }
+        return got;
+    }
+
+    int Write(const std::uint8_t* data, int size) override
+    {
+        const auto call = int(FPort.WriteSizes.size());
+        FPort.WriteSizes.push_back(size);
+        int taken = FPort.Accepted.count(call) ? FPort.Accepted[call] : size;
+        taken = std::min(taken, FPort.Budget);
+        FPort.Budget -= taken;
+        FPort.Sent.insert(FPort.Sent.end(), data, data + taken);
+        return taken;
+    }
+
+    void Purge() override {}
+
+private:
+    FakePort& FPort;
+};
+
+} // namespace
+
+TEST(ReceiveByte, MakesOneReadCallWhenNothingArrives)
+{
+    FakePort port;
+    TAVRFlash link([&port](int) { return std::make_unique<FakeChannel>(port); });
+    ASSERT_TRUE(link.OpenPort(1));
+    std::uint8_t b = 0;
+    EXPECT_FALSE(link.ReceiveByte(b, 200));
+    EXPECT_EQ(port.Reads, 1);
+    link.ClosePort(); // no board to answer the frame that leaves programming mode
+}
+
+TEST(WriteBlock, ShortPieceReportsWhereItEndedAndTheRestStillGoesOut)
+{
+    FakePort port;
+    port.Replies = {'+', '!'};
+    port.Accepted[6] = 6; // the second piece, after the five frame bytes and the first piece
+    TAVRFlash link([&port](int) { return std::make_unique<FakeChannel>(port); });
+    ASSERT_TRUE(link.OpenPort(1));
+    const auto image = Image(10);
+
+    EXPECT_EQ(link.WriteBlock(0x0180, 10, image.data()), 7);
+    EXPECT_EQ(port.WriteSizes, std::vector<int>({1, 1, 1, 1, 1, 8, 8, 6}));
+    EXPECT_EQ(std::vector<std::uint8_t>(port.Sent.begin(), port.Sent.begin() + 7),
+              std::vector<std::uint8_t>({'F', 0x80, 0x01, 10, 0, 0x34, 0x12}));
+    EXPECT_EQ(port.Sent.size(), 5u + 8 + 6 + 6);
+    link.ClosePort();
+}
+
+TEST(WriteBlock, BoardThatStopsTakingDataEndsTheBlock)
+{
+    FakePort port;
+    port.Replies = {'+', '!'};
+    port.Budget = 5 + 10;
+    TAVRFlash link([&port](int) { return std::make_unique<FakeChannel>(port); });
+    ASSERT_TRUE(link.OpenPort(1));
+    const auto image = Image(128);
+
+    EXPECT_EQ(link.WritePageBlock(0, 128, image.data()), 5);
+    EXPECT_EQ(port.WriteSizes, std::vector<int>({1, 1, 1, 1, 1, 8, 8, 8}));
+}
+
+TEST(RemainingTime, EstimatesFromTheElapsedTime)
+{
+    EXPECT_EQ(FormatRemainingTime(65), "0:01:05");
+    EXPECT_EQ(FormatRemainingTime(3 * 3600 + 7), "3:00:07");
+    EXPECT_EQ(FormatRemainingTime(0), "0:00:00");
+
+    TAVRFlash link;
+    link.StartTicks = TickCount() - 10000;
+    EXPECT_EQ(link.RemainingTime(0.5), "0:00:10");
+    EXPECT_EQ(link.RemainingTime(0.25), "0:00:30");
+    EXPECT_EQ(link.RemainingTime(101.0 / 100), "0:00:00") << "past the end rounds to zero";
+}
