@@ -122,6 +122,7 @@ private:
     std::deque<std::pair<Clock::time_point, std::uint8_t>> FInput;
     Clock::time_point FInputWire = Clock::now();
     Clock::time_point FNextOutput = Clock::now();
+    bool FOutputBlocked = false;
 };
 
 void Simulator::Dump(const char* why)
@@ -183,14 +184,11 @@ void Simulator::WriteOutput()
         output.pop_front();
         FNextOutput += FByteTime;
     }
-    std::size_t written = 0;
-    while (written < count) {
-        const ssize_t n = write(FMaster, buffer + written, count - written);
-        if (n > 0)
-            written += std::size_t(n);
-        else if (errno != EINTR)
-            usleep(200); // the other side reads slower than we write; wait for room
-    }
+    const ssize_t written = count > 0 ? write(FMaster, buffer, count) : 0;
+    // What did not fit waits for the other side to read; the loop keeps serving signals.
+    for (std::size_t i = count; i > std::size_t(std::max<ssize_t>(written, 0)); --i)
+        output.push_front({buffer[i - 1], 0});
+    FOutputBlocked = written < ssize_t(count);
 }
 
 int Simulator::TimeoutNanoseconds() const
@@ -198,7 +196,7 @@ int Simulator::TimeoutNanoseconds() const
     Clock::time_point next = Clock::time_point::max();
     if (!FInput.empty())
         next = FInput.front().first;
-    if (FBoard.HasOutput())
+    if (FBoard.HasOutput() && !FOutputBlocked)
         next = std::min(next, FNextOutput);
     if (next == Clock::time_point::max())
         return -1;
@@ -209,7 +207,9 @@ int Simulator::TimeoutNanoseconds() const
 void Simulator::Run(const sigset_t& waiting)
 {
     while (!Quit) {
-        pollfd watched{FMaster, short(FBoard.Reading() ? POLLIN : 0), 0};
+        const short events =
+            short((FBoard.Reading() ? POLLIN : 0) | (FOutputBlocked ? POLLOUT : 0));
+        pollfd watched{FMaster, events, 0};
         const int wait = TimeoutNanoseconds();
         timespec timeout{0, wait};
         ppoll(&watched, 1, wait < 0 ? nullptr : &timeout, &waiting);
@@ -219,8 +219,11 @@ void Simulator::Run(const sigset_t& waiting)
         }
         if (watched.revents & POLLIN)
             ReadInput();
+        if (watched.revents & POLLOUT)
+            FOutputBlocked = false;
         DeliverInput();
-        WriteOutput();
+        if (!FOutputBlocked)
+            WriteOutput();
     }
 }
 
