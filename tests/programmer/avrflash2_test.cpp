@@ -250,12 +250,24 @@ TEST(ProgramFlash, WaitsForASlowErase)
     EXPECT_EQ(board.Link.ProgramFlash(image.data(), 10), 10);
 }
 
-TEST(ReadFlash, ShortBlockEndsTheReadWithTheWordsReceived)
+TEST(ReadFlash, ReturnsWhatTheBoardSent)
 {
-    Connected board({"--chip", "AT90S2313", "--short-read", "2"});
-    std::vector<std::uint16_t> back(300);
-    EXPECT_EQ(board.Link.ReadFlash(back.data(), 300), 128 + 64);
-    EXPECT_EQ(Matching(board.Sim.Frames(), 'f').size(), 2);
+    {
+        SCOPED_TRACE("a short second block");
+        Connected board({"--chip", "AT90S2313", "--short-read", "2"});
+        std::vector<std::uint16_t> back(300);
+        EXPECT_EQ(board.Link.ReadFlash(back.data(), 300), 128 + 64);
+        EXPECT_EQ(Matching(board.Sim.Frames(), 'f').size(), 2);
+    }
+    SCOPED_TRACE("a corrupted word is the caller's to find");
+    Connected board({"--chip", "AT90S2313", "--corrupt", "130:0x0100"});
+    const auto image = Image(200);
+    ASSERT_EQ(board.Link.ProgramFlash(image.data(), 200), 200);
+    std::vector<std::uint16_t> back(200);
+    EXPECT_EQ(board.Link.ReadFlash(back.data(), 200), 200);
+    EXPECT_EQ(back[130], image[130] ^ 0x0100);
+    back[130] = image[130];
+    EXPECT_EQ(back, image);
 }
 
 TEST(Instructions, ReadAndWriteTheFuseBytes)

@@ -231,6 +231,10 @@ void Simulator::Run(const sigset_t& waiting)
 
 int main(int argc, char* argv[])
 {
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        std::fputs(SimulatorUsage, stdout);
+        return 0;
+    }
     std::string error;
     const auto options = ParseSimulatorOptions({argv + 1, argv + argc}, error);
     if (!options) {
