@@ -22,6 +22,8 @@
 #include "app/targetdirective.h"
 #include "app/textsearch.h"
 #include "dialogs/about.h"
+#include "dialogs/flashstatus.h"
+#include "dialogs/fusebits.h"
 #include "dialogs/prompts.h"
 #include "platform/fileerror.h"
 #include "programmer/devicetable.h"
@@ -210,7 +212,8 @@ void TMainFM::CreateFileMenu()
     OnClick(AddItem(FileMI, "SaveAsMI", QStringLiteral("&Speichern &unter...")),
             &TMainFM::SaveAsMIClick);
     FileMI->addSeparator()->setObjectName(QStringLiteral("N7"));
-    AddItem(FileMI, "FlashBinMI", QStringLiteral("&Binärdatei flashen..."));
+    OnClick(AddItem(FileMI, "FlashBinMI", QStringLiteral("&Binärdatei flashen...")),
+            &TMainFM::FlashBinMIClick);
     FileMI->addSeparator()->setObjectName(QStringLiteral("N3"));
     OnClick(AddItem(FileMI, "ExitMI", QStringLiteral("&Beenden"), Qt::ALT | Qt::Key_X),
             &TMainFM::ExitMIClick);
@@ -289,7 +292,8 @@ void TMainFM::CreateOtherMenus()
 {
     auto* extras = menuBar()->addMenu(QStringLiteral("&Extras"));
     extras->setObjectName(QStringLiteral("ExtrasMI"));
-    AddItem(extras, "FuseBitsMI", QStringLiteral("Fuse Bits..."));
+    OnClick(AddItem(extras, "FuseBitsMI", QStringLiteral("Fuse Bits...")),
+            &TMainFM::FuseBitsMIClick);
 
     ViewMI = menuBar()->addMenu(QStringLiteral("&Ansicht"));
     ViewMI->setObjectName(QStringLiteral("ViewMI"));
@@ -551,6 +555,32 @@ void TMainFM::EditDelete()
 {
     if (QPlainTextEdit* edit = ActiveTextControl(); edit && !edit->isReadOnly())
         edit->textCursor().removeSelectedText();
+}
+
+void TMainFM::FlashBinMIClick()
+{
+    const QString path =
+        FPrompts.OpenFileName({{{QStringLiteral("Binärdateien (*.bin)"), QStringLiteral("*.bin")},
+                                {QStringLiteral("Alle Dateien"), QStringLiteral("*.*")}},
+                               {},
+                               {},
+                               this});
+    if (!path.isEmpty())
+        ShowFlashDialog(path);
+}
+
+void TMainFM::ShowFlashDialog(const QString& imagePath)
+{
+    if (!FDialogs.FlashFM)
+        return;
+    FDialogs.FlashFM->SetImage(imagePath, FTarget);
+    FDialogs.FlashFM->exec();
+}
+
+void TMainFM::FuseBitsMIClick()
+{
+    if (FDialogs.FuseBitsFM)
+        FDialogs.FuseBitsFM->exec();
 }
 
 void TMainFM::AboutMIClick()

@@ -55,6 +55,7 @@ public:
     bool ParseTargetDirective();
     void ClearListing();
     void LoadListing(const QString& path);
+    void ShowFlashDialog(const QString& imagePath);
 
     // Shows an error that ended an operation, as the application does for every handler.
     void ShowException(const std::exception& error);
@@ -117,6 +118,8 @@ private:
     void EditAction(void (QPlainTextEdit::*operation)());
     void EditDelete();
     void AboutMIClick();
+    void FlashBinMIClick();
+    void FuseBitsMIClick();
 
     void CreateFindDialogs();
     void FindACExecute() { ShowFindDialog(MainFD); }

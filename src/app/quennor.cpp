@@ -16,9 +16,9 @@ int main(int argc, char* argv[])
     QtPrompts prompts;
     TMainFM mainFM(prompts, QApplication::arguments().mid(1));
     try {
-        auto* flashFM = new TFlashFM(&mainFM);
+        auto* flashFM = new TFlashFM(&mainFM, prompts);
         auto* aboutFM = new TAboutFM(&mainFM);
-        auto* fuseBitsFM = new TFuseBitsFM(&mainFM);
+        auto* fuseBitsFM = new TFuseBitsFM(&mainFM, prompts);
         mainFM.SetDialogs({flashFM, aboutFM, fuseBitsFM});
         mainFM.show();
         QApplication::exec();

@@ -1,13 +1,63 @@
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include <QDialog>
 
-// The flash dialog: programs and verifies a binary image on the board's chip.
+class Prompts;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+// The flash dialog: once shown, loads a binary image, finds the board, programs the chip and
+// verifies it, reporting each stage in its labels. It closes itself on success and waits for
+// OK on any failure.
 class TFlashFM final : public QDialog
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TFlashFM)
 
 public:
-    explicit TFlashFM(QWidget* owner);
+    static constexpr int MaxImageWords = 0x20000;
+
+    TFlashFM(QWidget* owner, Prompts& prompts);
+
+    // The image to flash and the target the main window has selected, for the next showing.
+    void SetImage(const QString& fileName, std::int8_t target);
+    bool Running() const { return FRunning; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    void CreateControls();
+    void FormShow();
+    void AfterShowTMTimer();
+    bool Flash();
+    bool LoadImage();
+    bool Confirm(const QString& question);
+    void FlashProgress(double percent, const QString& remaining);
+    void ShowResult(QLabel* label, const QString& text);
+    void OKBTClick() { accept(); }
+
+    Prompts& FPrompts;
+    QString FFileName;
+    std::int8_t FTarget = 0;
+    bool FVerifying = false;
+    bool FRunning = false;
+    std::vector<std::uint16_t> FImage;
+    int FImageWords = 0;
+
+    QLabel* BoardLB = nullptr;
+    QLabel* DeviceLB = nullptr;
+    QProgressBar* ProgramPB = nullptr;
+    QLabel* ProgramStatusLB = nullptr;
+    QProgressBar* VerifyPB = nullptr;
+    QLabel* VerifyStatusLB = nullptr;
+    QPushButton* OKBT = nullptr;
+    QTimer* AfterShowTM = nullptr;
 };
