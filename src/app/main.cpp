@@ -25,6 +25,7 @@
 #include "dialogs/flashstatus.h"
 #include "dialogs/fusebits.h"
 #include "dialogs/prompts.h"
+#include "mru/regmru.h"
 #include "platform/fileerror.h"
 #include "programmer/devicetable.h"
 
@@ -106,6 +107,7 @@ TMainFM::TMainFM(Prompts& prompts, QStringList arguments, QString appDir)
     setObjectName(QStringLiteral("MainFM"));
     CreateControls();
     CreateMenus();
+    CreateRecentFiles();
     CreateFindDialogs();
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     connect(qApp, &QApplication::focusChanged, this,
@@ -116,6 +118,8 @@ TMainFM::TMainFM(Prompts& prompts, QStringList arguments, QString appDir)
 
 TMainFM::~TMainFM()
 {
+    // Written back while the File menu it numbers is still whole.
+    delete MainMRU;
     // The base class still destroys the children, which lose the focus and emit on the way; the
     // handlers must not run on a window that is no longer a TMainFM.
     disconnect(qApp, nullptr, this, nullptr);
@@ -419,6 +423,7 @@ bool TMainFM::LoadDocument(const QString& path)
     EditorRE->setPlainText(contents.Text);
     FEncoding = contents.Encoding;
     SetModified(false);
+    MainMRU->AddItem(path);
     return ParseTargetDirective();
 }
 
@@ -426,6 +431,7 @@ void TMainFM::WriteDocument()
 {
     FEncoding = WriteTextFile(FFileName, EditorText(), FEncoding);
     SetModified(false);
+    MainMRU->AddItem(FFileName);
 }
 
 bool TMainFM::SaveDocumentAs()
@@ -587,6 +593,36 @@ void TMainFM::AboutMIClick()
 {
     if (FDialogs.AboutFM)
         FDialogs.AboutFM->exec();
+}
+
+void TMainFM::CreateRecentFiles()
+{
+    MainMRU = new TRegMru(*this);
+    MainMRU->setObjectName(QStringLiteral("MainMRU"));
+    MainMRU->SetMaxItems(10);
+    MainMRU->SetLazyWrite(false);
+    MainMRU->ApplicationName = QStringLiteral("Quennor");
+    MainMRU->CompanyName = QStringLiteral("Tarnwick");
+    MainMRU->OwnerName = QStringLiteral("MainFM");
+    MainMRU->ApplicationVersion = QStringLiteral("MRU");
+    MainMRU->SerializeList = true;
+    MainMRU->MenuItem = FileMI;
+    MainMRU->OnItemClick = [this](TRegMru&, QAction*, const QString& fileName, bool&) {
+        MainMRUItemClick(fileName);
+    };
+    MainMRU->OnClickError = [this](const std::exception& error) {
+        ShowException(error);
+    };
+    MainMRU->Loaded();
+}
+
+// Errors go on to the list, which then leaves the entry where it was.
+void TMainFM::MainMRUItemClick(const QString& fileName)
+{
+    if (!QuerySave())
+        return;
+    ClearListing();
+    LoadDocument(fileName);
 }
 
 void TMainFM::CreateFindDialogs()

@@ -20,6 +20,7 @@ class Prompts;
 class TAboutFM;
 class TFlashFM;
 class TFuseBitsFM;
+class TRegMru;
 
 // The three dialogs the main window shows; they live as long as the main window.
 struct TDialogs
@@ -72,6 +73,7 @@ public:
     QTreeWidget* Messages() const { return MsgLV; }
     QString StatusPanel(int index) const;
     QWidget* ActiveControl() const { return FActiveControl; }
+    TRegMru* RecentFiles() const { return MainMRU; }
     FindDialog* FindDialogFD() const { return MainFD; }
     FindDialog* ReplaceDialogRD() const { return MainRD; }
 
@@ -121,6 +123,8 @@ private:
     void FlashBinMIClick();
     void FuseBitsMIClick();
 
+    void CreateRecentFiles();
+    void MainMRUItemClick(const QString& fileName);
     void CreateFindDialogs();
     void FindACExecute() { ShowFindDialog(MainFD); }
     void ReplaceACExecute() { ShowFindDialog(MainRD); }
@@ -153,6 +157,7 @@ private:
     QPlainTextEdit* ListingRE = nullptr;
     QSplitter* SourceSP = nullptr;
     QLabel* MainSBPanels[3] = {};
+    TRegMru* MainMRU = nullptr;
     FindDialog* MainFD = nullptr;
     FindDialog* MainRD = nullptr;
 

@@ -49,6 +49,7 @@ protected:
         EXPECT_EQ(asked.Icon, QMessageBox::Warning);
     }
 
+    ConfigHome Config;
     ScriptedPrompts Prompts;
     TempDir Dir;
     std::unique_ptr<TMainFM> Main;

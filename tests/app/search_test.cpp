@@ -13,6 +13,7 @@
 #include "app/finddialog.h"
 #include "app/main.h"
 #include "support/scriptedprompts.h"
+#include "support/tempdir.h"
 
 namespace {
 
@@ -62,6 +63,7 @@ protected:
         EXPECT_EQ(shown.Owner, nullptr);
     }
 
+    ConfigHome Config;
     ScriptedPrompts Prompts;
     TMainFM Main{Prompts, {}};
 };

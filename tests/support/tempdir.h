@@ -34,3 +34,24 @@ public:
 private:
     QTemporaryDir Dir;
 };
+
+// Points the per-user configuration (the recent-files store among it) at a fresh directory for
+// the life of the object, so each test starts from an empty store.
+class ConfigHome
+{
+public:
+    ConfigHome()
+        : Saved(qgetenv("XDG_CONFIG_HOME"))
+    {
+        qputenv("XDG_CONFIG_HOME", Dir.path().toLocal8Bit());
+    }
+    ~ConfigHome() { qputenv("XDG_CONFIG_HOME", Saved); }
+    ConfigHome(const ConfigHome&) = delete;
+    ConfigHome& operator=(const ConfigHome&) = delete;
+
+    QString Path() const { return Dir.path(); }
+
+private:
+    QByteArray Saved;
+    QTemporaryDir Dir;
+};
