@@ -1,11 +1,15 @@
 #include "app/main.h"
 
+#include <algorithm>
+#include <stdexcept>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -16,11 +20,16 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/finddialog.h"
+#include "app/mcunames.h"
 #include "app/targetdirective.h"
 #include "app/textsearch.h"
+#include "build/buildsteps.h"
+#include "build/messages.h"
+#include "build/toolrunner.h"
 #include "dialogs/about.h"
 #include "dialogs/flashstatus.h"
 #include "dialogs/fusebits.h"
@@ -150,6 +159,8 @@ void TMainFM::CreateControls()
     statusBar()->setSizeGripEnabled(false);
 
     connect(EditorRE, &QPlainTextEdit::textChanged, this, &TMainFM::EditorREChange);
+    connect(MsgLV, &QTreeWidget::itemDoubleClicked, this,
+            [this] { Guarded([this] { MsgLVDblClick(); }); });
     for (QPlainTextEdit* edit : {EditorRE, ListingRE}) {
         const auto changed = [this, edit] {
             EditorRESelectionChange(edit);
@@ -263,8 +274,11 @@ void TMainFM::CreateProjectMenu()
 {
     ProjectMI = menuBar()->addMenu(QStringLiteral("&Projekt"));
     ProjectMI->setObjectName(QStringLiteral("ProjectMI"));
-    AddItem(ProjectMI, "CompileMI", QStringLiteral("&Kompilieren"), Qt::CTRL | Qt::Key_F9);
-    AddItem(ProjectMI, "CompileAndFlashMI", QStringLiteral("Kompilieren && &Flashen"), Qt::Key_F9);
+    OnClick(AddItem(ProjectMI, "CompileMI", QStringLiteral("&Kompilieren"), Qt::CTRL | Qt::Key_F9),
+            &TMainFM::CompileMIClick);
+    OnClick(AddItem(ProjectMI, "CompileAndFlashMI", QStringLiteral("Kompilieren && &Flashen"),
+                    Qt::Key_F9),
+            &TMainFM::CompileAndFlashMIClick);
     ProjectMI->addSeparator()->setObjectName(QStringLiteral("N6"));
     CreateTargetMenu(ProjectMI);
     ProjectMI->addSeparator()->setObjectName(QStringLiteral("N2"));
@@ -713,4 +727,98 @@ void TMainFM::MainRDReplace(FindDialog* sender, bool all)
     control->ensureCursorVisible();
     if (!cursor.hasSelection())
         ShowNoMoreOccurrences();
+}
+
+void TMainFM::Build(bool flash)
+{
+    if (!SaveDocument())
+        return;
+    MsgLV->clear();
+    QCoreApplication::processEvents();
+    const TBuildFiles files = BuildFiles(FFileName);
+    ClearListing();
+    QFile::remove(files.Listing);
+    const bool compiled =
+        CompileSource(files.Source, files.Object, FCreateListing ? files.Listing : QString());
+    if (FCreateListing && QFile::exists(files.Listing))
+        LoadListing(files.Listing);
+    if (!compiled || !LinkObject(files.Object, files.Program) ||
+        !ConvertToHex(files.Program, files.Hex) || !ConvertToBinary(files.Program, files.Binary))
+        return;
+    QFile::remove(files.Object);
+    QFile::remove(files.Program);
+    AddRow(CompletionText(ImageSize(files.Binary)));
+    if (flash)
+        ShowFlashDialog(files.Binary);
+}
+
+bool TMainFM::CompileSource(const QString& source, const QString& object, const QString& listing)
+{
+    return RunStep(CompileStep(FGccPath, McuNames[FTarget], source, object, listing));
+}
+
+bool TMainFM::LinkObject(const QString& object, const QString& program)
+{
+    return RunStep(LinkStep(FGccPath, McuNames[FTarget], object, program));
+}
+
+bool TMainFM::ConvertToHex(const QString& program, const QString& hex)
+{
+    return RunStep(HexStep(FObjcopyPath, program, hex));
+}
+
+bool TMainFM::ConvertToBinary(const QString& program, const QString& binary)
+{
+    return RunStep(BinaryStep(FObjcopyPath, program, binary));
+}
+
+bool TMainFM::RunStep(const TToolStep& step)
+{
+    AddRow(step.Status);
+    QStringList lines;
+    const bool succeeded = RunTool(step.CommandLine, -1, lines);
+    ParseMessages(lines);
+    return succeeded;
+}
+
+void TMainFM::AddRow(const QString& text)
+{
+    ParseMessages({text});
+}
+
+void TMainFM::ParseMessages(const QStringList& lines)
+{
+    for (const QString& line : lines) {
+        const TMessageRow row = SplitMessage(line);
+        auto* item = new QTreeWidgetItem(MsgLV, {row.Message, row.File, row.Line});
+        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    }
+}
+
+void TMainFM::MsgLVDblClick()
+{
+    const QList<QTreeWidgetItem*> selected = MsgLV->selectedItems();
+    if (selected.isEmpty() || selected.first()->text(2).isEmpty())
+        return;
+    const QString text = selected.first()->text(2);
+    bool ok = false;
+    const int line = text.toInt(&ok);
+    if (!ok)
+        throw std::runtime_error(
+            QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
+    GotoLine(EditorRE, line);
+}
+
+// Positions count one per line break in this control, so the start of line n is the position of
+// its block; lines past the end count as empty lines and land at the end of the text.
+void TMainFM::GotoLine(QPlainTextEdit* editor, int line)
+{
+    const QTextDocument* document = editor->document();
+    const QTextBlock block = document->findBlockByNumber(std::max(line, 1) - 1);
+    QTextCursor caret = editor->textCursor();
+    caret.setPosition(block.isValid() ? block.position() : document->characterCount() - 1);
+    editor->setTextCursor(caret);
+    if (editor->isVisible() && editor->isEnabled())
+        editor->setFocus();
+    QTimer::singleShot(0, editor, [editor] { editor->ensureCursorVisible(); });
 }

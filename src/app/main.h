@@ -21,6 +21,7 @@ class TAboutFM;
 class TFlashFM;
 class TFuseBitsFM;
 class TRegMru;
+struct TToolStep;
 
 // The three dialogs the main window shows; they live as long as the main window.
 struct TDialogs
@@ -57,6 +58,13 @@ public:
     void ClearListing();
     void LoadListing(const QString& path);
     void ShowFlashDialog(const QString& imagePath);
+    void Build(bool flash);
+    bool CompileSource(const QString& source, const QString& object, const QString& listing);
+    bool LinkObject(const QString& object, const QString& program);
+    bool ConvertToHex(const QString& program, const QString& hex);
+    bool ConvertToBinary(const QString& program, const QString& binary);
+    void ParseMessages(const QStringList& lines);
+    static void GotoLine(QPlainTextEdit* editor, int line);
 
     // Shows an error that ended an operation, as the application does for every handler.
     void ShowException(const std::exception& error);
@@ -121,6 +129,11 @@ private:
     void EditDelete();
     void AboutMIClick();
     void FlashBinMIClick();
+    void CompileMIClick() { Build(false); }
+    void CompileAndFlashMIClick() { Build(true); }
+    bool RunStep(const TToolStep& step);
+    void AddRow(const QString& text);
+    void MsgLVDblClick();
     void FuseBitsMIClick();
 
     void CreateRecentFiles();

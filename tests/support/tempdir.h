@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/qtprinters.h"
+
 // A fresh directory for one test, removed afterwards, with helpers for whole files.
 class TempDir
 {
