@@ -1,8 +1,5 @@
 #include "app/main.h"
 
-#include <csignal>
-#include <sys/resource.h>
-
 #include <QAction>
 #include <QDir>
 #include <QMenu>
@@ -53,29 +50,6 @@ protected:
     ScriptedPrompts Prompts;
     TempDir Dir;
     std::unique_ptr<TMainFM> Main;
-};
-
-// Makes writes fail as on a full disk, for the life of the object.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &Saved);
-        Previous = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = Saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &Saved);
-        std::signal(SIGXFSZ, Previous);
-    }
-
-private:
-    rlimit Saved{};
-    void (*Previous)(int) = nullptr;
 };
 
 } // namespace

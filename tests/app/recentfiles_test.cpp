@@ -60,7 +60,7 @@ TEST_F(RecentFiles, OpenedAndSavedFilesComeBackAfterARestart)
     EXPECT_EQ(Tail(), QStringList({"----", "&1 " + b, "&2 " + a}));
     Main.reset();
 
-    const QByteArray store = TempDir::Read(Config.Path() + QStringLiteral("/quennor/user.reg"));
+    const QByteArray store = TempDir::Read(Config.Hive());
     EXPECT_TRUE(store.contains("[Software\\Tarnwick\\Quennor\\MRU\\MainFM\\MRUHistory]"));
     EXPECT_TRUE(store.contains("\"Count\"=\"2\""));
     EXPECT_TRUE(store.contains("\"MaxFiles\"=\"10\""));

@@ -38,13 +38,10 @@ class RegMruTest : public ::testing::Test
 {
 protected:
     RegMruTest()
-        : SavedConfig(qgetenv("XDG_CONFIG_HOME"))
     {
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(Config.Path(QString())));
         Owner.setObjectName(QStringLiteral("MainFM"));
         FileMI.addAction(QStringLiteral("&Beenden"));
     }
-    ~RegMruTest() override { qputenv("XDG_CONFIG_HOME", SavedConfig); }
 
     // Set up as the main window sets up MainMRU.
     std::unique_ptr<TRegMru> MainMru(bool loaded = true)
@@ -70,19 +67,13 @@ protected:
         return captions;
     }
 
-    QString Hive(const char* name = "user.reg") const
-    {
-        return Config.Path(QLatin1String("quennor/") + QLatin1String(name));
-    }
+    QString Hive(const char* name = "user.reg") const { return Config.Hive(name); }
     void WriteMruValues(const QList<QByteArray>& lines) const
     {
-        QDir().mkpath(Config.Path(QStringLiteral("quennor")));
-        Config.Write(QStringLiteral("quennor/user.reg"),
-                     "REGEDIT4\r\n\r\n" + MruSection + Lines(lines));
+        Config.WriteHive("REGEDIT4\r\n\r\n" + MruSection + Lines(lines));
     }
 
-    TempDir Config;
-    QByteArray SavedConfig;
+    ConfigHome Config;
     QObject Owner;
     QMenu FileMI;
 };

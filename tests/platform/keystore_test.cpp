@@ -1,8 +1,5 @@
 #include "platform/keystore.h"
 
-#include <csignal>
-#include <sys/resource.h>
-
 #include <QDir>
 
 #include <gtest/gtest.h>
@@ -12,33 +9,6 @@
 namespace {
 
 const QString MruKey = QStringLiteral("\\Software\\Tarnwick\\Quennor\\MRU\\MainFM\\MRUHistory");
-
-// Points the per-user configuration at a fresh directory for one test.
-class ConfigHome
-{
-public:
-    ConfigHome()
-        : Saved(qgetenv("XDG_CONFIG_HOME"))
-    {
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(Dir.Path(QString())));
-    }
-    ~ConfigHome() { qputenv("XDG_CONFIG_HOME", Saved); }
-
-    QString Hive(const char* name = "user.reg") const
-    {
-        return Dir.Path(QLatin1String("quennor/") + QLatin1String(name));
-    }
-    void WriteHive(const QByteArray& bytes) const
-    {
-        QDir().mkpath(Dir.Path(QStringLiteral("quennor")));
-        Dir.Write(QStringLiteral("quennor/user.reg"), bytes);
-    }
-
-    TempDir Dir;
-
-private:
-    QByteArray Saved;
-};
 
 } // namespace
 
@@ -167,15 +137,11 @@ TEST(KeyStore, FailedWriteKeepsThePreviousHive)
     EXPECT_TRUE(store.DeleteValue(QStringLiteral("H0")));
     EXPECT_TRUE(store.WriteString(QStringLiteral("H0"), QString(5000, QLatin1Char('x'))));
 
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 1000;
-    setrlimit(RLIMIT_FSIZE, &small);
-    const bool written = store.CloseKey();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    bool written = true;
+    {
+        FileSizeLimit full(1000);
+        written = store.CloseKey();
+    }
 
     EXPECT_FALSE(written);
     EXPECT_EQ(TempDir::Read(home.Hive()), before);

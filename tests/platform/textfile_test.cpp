@@ -1,8 +1,5 @@
 #include "platform/textfile.h"
 
-#include <csignal>
-#include <sys/resource.h>
-
 #include <QDir>
 
 #include <gtest/gtest.h>
@@ -109,16 +106,11 @@ TEST(TextFile, FailedWriteLeavesTheOldFileIntact)
     const QString path = dir.Write("a.c", old);
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
 
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 1000;
-    setrlimit(RLIMIT_FSIZE, &small);
-    EXPECT_THROW(WriteTextFile(path, QString(5000, QLatin1Char('x')), TextEncoding::Utf8),
-                 FileError);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    {
+        FileSizeLimit full(1000);
+        EXPECT_THROW(WriteTextFile(path, QString(5000, QLatin1Char('x')), TextEncoding::Utf8),
+                     FileError);
+    }
 
     EXPECT_EQ(TempDir::Read(path), old);
     EXPECT_EQ(QDir(dir.Path("")).entryList(QDir::Files), QStringList{"a.c"});

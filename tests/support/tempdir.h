@@ -1,6 +1,10 @@
 #pragma once
 
+#include <csignal>
+#include <sys/resource.h>
+
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
@@ -45,15 +49,50 @@ public:
     ConfigHome()
         : Saved(qgetenv("XDG_CONFIG_HOME"))
     {
-        qputenv("XDG_CONFIG_HOME", Dir.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(Dir.Path(QString())));
     }
     ~ConfigHome() { qputenv("XDG_CONFIG_HOME", Saved); }
     ConfigHome(const ConfigHome&) = delete;
     ConfigHome& operator=(const ConfigHome&) = delete;
 
-    QString Path() const { return Dir.path(); }
+    QString Hive(const char* name = "user.reg") const
+    {
+        return Dir.Path(QLatin1String("quennor/") + QLatin1String(name));
+    }
+    void WriteHive(const QByteArray& bytes) const
+    {
+        QDir().mkpath(Dir.Path(QStringLiteral("quennor")));
+        Dir.Write(QStringLiteral("quennor/user.reg"), bytes);
+    }
+
+    TempDir Dir;
 
 private:
     QByteArray Saved;
-    QTemporaryDir Dir;
+};
+
+// Makes writes fail as on a full disk, for the life of the object: files cannot grow past the
+// given size (root included, unlike permissions).
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &Saved);
+        Previous = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = Saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &Saved);
+        std::signal(SIGXFSZ, Previous);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit Saved{};
+    void (*Previous)(int) = nullptr;
 };
