@@ -40,10 +40,10 @@ public:
     virtual ~Prompts() = default;
 
     // The button pressed; closing the box without a choice gives its escape button.
-    virtual QMessageBox::StandardButton Message(const MessageSpec& spec) = 0;
+    virtual QMessageBox::StandardButton Message(const MessageSpec& request) = 0;
     // The chosen existing file, empty when cancelled.
-    virtual QString OpenFileName(const FileDialogSpec& spec) = 0;
+    virtual QString OpenFileName(const FileDialogSpec& request) = 0;
     // The chosen file to write, empty when cancelled. An existing file is only returned after
     // the user agreed to replace it, and never when it is read-only.
-    virtual QString SaveFileName(const FileDialogSpec& spec) = 0;
+    virtual QString SaveFileName(const FileDialogSpec& request) = 0;
 };

@@ -3,18 +3,18 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-std::unique_ptr<QMessageBox> QtPrompts::MakeMessageBox(const MessageSpec& spec)
+std::unique_ptr<QMessageBox> QtPrompts::MakeMessageBox(const MessageSpec& request)
 {
-    auto box =
-        std::make_unique<QMessageBox>(spec.Icon, spec.Caption, spec.Text, spec.Buttons, spec.Owner);
-    if (spec.Buttons.testFlag(QMessageBox::Cancel))
+    auto box = std::make_unique<QMessageBox>(request.Icon, request.Caption, request.Text,
+                                             request.Buttons, request.Owner);
+    if (request.Buttons.testFlag(QMessageBox::Cancel))
         box->setEscapeButton(QMessageBox::Cancel);
     return box;
 }
 
-QMessageBox::StandardButton QtPrompts::Message(const MessageSpec& spec)
+QMessageBox::StandardButton QtPrompts::Message(const MessageSpec& request)
 {
-    const auto box = MakeMessageBox(spec);
+    const auto box = MakeMessageBox(request);
     box->exec();
     const auto pressed = box->standardButton(box->clickedButton());
     return pressed == QMessageBox::NoButton ? QMessageBox::Cancel : pressed;
@@ -35,28 +35,28 @@ QStringList QtPrompts::QtNameFilters(const std::vector<FileFilter>& filters)
     return result;
 }
 
-std::unique_ptr<QFileDialog> QtPrompts::MakeFileDialog(const FileDialogSpec& spec, bool save)
+std::unique_ptr<QFileDialog> QtPrompts::MakeFileDialog(const FileDialogSpec& request, bool save)
 {
-    auto dialog = std::make_unique<QFileDialog>(spec.Owner);
+    auto dialog = std::make_unique<QFileDialog>(request.Owner);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog->setNameFilters(QtNameFilters(spec.Filters));
-    dialog->setDefaultSuffix(spec.DefaultSuffix);
-    if (!spec.FileName.isEmpty())
-        dialog->selectFile(spec.FileName);
+    dialog->setNameFilters(QtNameFilters(request.Filters));
+    dialog->setDefaultSuffix(request.DefaultSuffix);
+    if (!request.FileName.isEmpty())
+        dialog->selectFile(request.FileName);
     return dialog;
 }
 
-QString QtPrompts::OpenFileName(const FileDialogSpec& spec)
+QString QtPrompts::OpenFileName(const FileDialogSpec& request)
 {
-    const auto dialog = MakeFileDialog(spec, false);
+    const auto dialog = MakeFileDialog(request, false);
     return dialog->exec() == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
 }
 
-QString QtPrompts::SaveFileName(const FileDialogSpec& spec)
+QString QtPrompts::SaveFileName(const FileDialogSpec& request)
 {
-    FileDialogSpec next = spec;
+    FileDialogSpec next = request;
     for (;;) {
         const auto dialog = MakeFileDialog(next, true);
         if (dialog->exec() != QDialog::Accepted)
@@ -69,7 +69,7 @@ QString QtPrompts::SaveFileName(const FileDialogSpec& spec)
                                 "wählen.")
                      .arg(chosen),
                  QStringLiteral("Speichern unter"), QMessageBox::Ok, QMessageBox::Warning,
-                 spec.Owner});
+                 request.Owner});
         next.FileName = chosen;
     }
 }

@@ -13,11 +13,11 @@ class QFileDialog;
 class QtPrompts final : public Prompts
 {
 public:
-    QMessageBox::StandardButton Message(const MessageSpec& spec) override;
-    QString OpenFileName(const FileDialogSpec& spec) override;
-    QString SaveFileName(const FileDialogSpec& spec) override;
+    QMessageBox::StandardButton Message(const MessageSpec& request) override;
+    QString OpenFileName(const FileDialogSpec& request) override;
+    QString SaveFileName(const FileDialogSpec& request) override;
 
-    static std::unique_ptr<QMessageBox> MakeMessageBox(const MessageSpec& spec);
+    static std::unique_ptr<QMessageBox> MakeMessageBox(const MessageSpec& request);
     static QStringList QtNameFilters(const std::vector<FileFilter>& filters);
-    static std::unique_ptr<QFileDialog> MakeFileDialog(const FileDialogSpec& spec, bool save);
+    static std::unique_ptr<QFileDialog> MakeFileDialog(const FileDialogSpec& request, bool save);
 };

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-QMessageBox::StandardButton ScriptedPrompts::Message(const MessageSpec& spec)
+QMessageBox::StandardButton ScriptedPrompts::Message(const MessageSpec& request)
 {
-    Messages.push_back(spec);
+    Messages.push_back(request);
     if (Answers.empty()) {
-        ADD_FAILURE() << "unexpected message box: " << spec.Caption.toStdString() << ": "
-                      << spec.Text.toStdString();
+        ADD_FAILURE() << "unexpected message box: " << request.Caption.toStdString() << ": "
+                      << request.Text.toStdString();
         return QMessageBox::Cancel;
     }
     const auto answer = Answers.front();
@@ -15,9 +15,9 @@ QMessageBox::StandardButton ScriptedPrompts::Message(const MessageSpec& spec)
     return answer;
 }
 
-QString ScriptedPrompts::OpenFileName(const FileDialogSpec& spec)
+QString ScriptedPrompts::OpenFileName(const FileDialogSpec& request)
 {
-    OpenDialogs.push_back(spec);
+    OpenDialogs.push_back(request);
     if (OpenAnswers.empty()) {
         ADD_FAILURE() << "unexpected open dialog";
         return {};
@@ -27,9 +27,9 @@ QString ScriptedPrompts::OpenFileName(const FileDialogSpec& spec)
     return answer;
 }
 
-QString ScriptedPrompts::SaveFileName(const FileDialogSpec& spec)
+QString ScriptedPrompts::SaveFileName(const FileDialogSpec& request)
 {
-    SaveDialogs.push_back(spec);
+    SaveDialogs.push_back(request);
     if (SaveAnswers.empty()) {
         ADD_FAILURE() << "unexpected save dialog";
         return {};

@@ -10,9 +10,9 @@
 class ScriptedPrompts final : public Prompts
 {
 public:
-    QMessageBox::StandardButton Message(const MessageSpec& spec) override;
-    QString OpenFileName(const FileDialogSpec& spec) override;
-    QString SaveFileName(const FileDialogSpec& spec) override;
+    QMessageBox::StandardButton Message(const MessageSpec& request) override;
+    QString OpenFileName(const FileDialogSpec& request) override;
+    QString SaveFileName(const FileDialogSpec& request) override;
 
     std::deque<QMessageBox::StandardButton> Answers;
     std::deque<QString> OpenAnswers; // empty string: the user cancels
