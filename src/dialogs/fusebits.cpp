@@ -130,14 +130,26 @@ void TFuseBitsFM::SetStatus(const QString& text)
     FuseSB->repaint();
 }
 
+// Only the ATtiny26's fuse instructions are known, whatever target the main window has.
+bool TFuseBitsFM::ConnectTiny26(TAVRFlash& link)
+{
+    SetStatus(QStringLiteral("Suche..."));
+    if (!link.Connect(-1)) {
+        SetStatus(QStringLiteral("Nicht gefunden!"));
+        return false;
+    }
+    if (link.Device != ATtiny26) {
+        SetStatus(QStringLiteral("Kein ATTiny26!"));
+        return false;
+    }
+    return true;
+}
+
 void TFuseBitsFM::ReadBTClick()
 {
     TAVRFlash link;
-    SetStatus(QStringLiteral("Suche..."));
-    if (!link.Connect(-1))
-        return SetStatus(QStringLiteral("Nicht gefunden!"));
-    if (link.Device != ATtiny26)
-        return SetStatus(QStringLiteral("Kein ATTiny26!"));
+    if (!ConnectTiny26(link))
+        return;
     std::uint8_t low = 0;
     std::uint8_t high = 0;
     if (!link.ReadInstruction(0x50, 0x00, 0x00, low))
@@ -152,11 +164,8 @@ void TFuseBitsFM::ReadBTClick()
 void TFuseBitsFM::WriteBTClick()
 {
     TAVRFlash link;
-    SetStatus(QStringLiteral("Suche..."));
-    if (!link.Connect(-1))
-        return SetStatus(QStringLiteral("Nicht gefunden!"));
-    if (link.Device != ATtiny26)
-        return SetStatus(QStringLiteral("Kein ATTiny26!"));
+    if (!ConnectTiny26(link))
+        return;
     if (!link.WriteInstruction(0xAC, 0xA0, 0x00, LowFuse()))
         return SetStatus(QStringLiteral("Konnte Low Fuse Bits nicht schreiben"));
     // The chip needs time to burn a fuse byte before it takes the next instruction.

@@ -9,6 +9,7 @@ class Prompts;
 class QCheckBox;
 class QPushButton;
 class QStatusBar;
+class TAVRFlash;
 
 // The fuse bits dialog: reads, edits and writes the two fuse bytes of an ATtiny26. A ticked
 // box is a fuse bit of value 1.
@@ -34,6 +35,7 @@ private:
     void ReadBTClick();
     void WriteBTClick();
     void CloseBTClick() { accept(); }
+    bool ConnectTiny26(TAVRFlash& link);
     void ShowTicks(std::uint8_t low, std::uint8_t high);
     void SetStatus(const QString& text);
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/qtprinters.h"
+
 namespace {
 
 std::optional<int> Target(const char* text)

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/qtprinters.h"
+
 TEST(SplitMessage, SplitsFileAndLineOffCompilerMessages)
 {
     struct TCase

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/qtprinters.h"
+
 namespace {
 
 // Stands in for the desktop's browser and mail program.

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/qtprinters.h"
+
 #include "app/application.h"
 
 namespace {

@@ -11,6 +11,7 @@
 
 #include "platform/ticks.h"
 #include "support/boardsim.h"
+#include "support/qtprinters.h"
 
 namespace {
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/qtprinters.h"
+
 TEST(DeviceTable, SignatureLookupFindsOnlyRowsWithAKnownSignature)
 {
     EXPECT_EQ(DeviceBySignature(0x1E9109), 11);

@@ -47,6 +47,15 @@ BoardSim::~BoardSim()
         qunsetenv("QUENNOR_PORTS");
 }
 
+bool BoardSim::PortFree() const
+{
+    QProcess locker;
+    locker.start(QStringLiteral("flock"),
+                 {QStringLiteral("--nonblock"), Link(), QStringLiteral("true")});
+    return locker.waitForFinished(StopMs) && locker.exitStatus() == QProcess::NormalExit &&
+           locker.exitCode() == 0;
+}
+
 void BoardSim::MapPorts(const std::map<int, const BoardSim*>& ports)
 {
     QStringList paths(ports.empty() ? 0 : ports.rbegin()->first);

@@ -28,6 +28,8 @@ public:
     // The path of the simulator's port, a symbolic link to its pseudo-terminal.
     QString Link() const { return FDir.filePath("port"); }
     bool Running() const { return FProcess.state() == QProcess::Running; }
+    // Whether another process can open and lock the port now, as a second program would.
+    bool PortFree() const;
 
     // Makes this simulator COMn for the rest of the test; the ports before it cannot be opened.
     void MapAsPort(int n) { MapPorts({{n, this}}); }

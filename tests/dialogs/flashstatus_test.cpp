@@ -1,0 +1,337 @@
+#include "dialogs/flashstatus.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "programmer/devicetable.h"
+#include "support/boardsim.h"
+#include "support/scriptedprompts.h"
+#include "support/tempdir.h"
+
+namespace {
+
+const int AT90S8515 = *DeviceByName("AT90S8515");
+const int ATtiny26 = *DeviceByName("ATtiny26");
+constexpr int PassMs = 120000;
+
+// Bytes without a 0xFF pair, so an unwritten (erased) word never passes for image data.
+QByteArray Image(int bytes, int seed = 1)
+{
+    QByteArray image(bytes, Qt::Uninitialized);
+    for (int i = 0; i < bytes; ++i)
+        image[i] = char((i * 37 + seed * 11 + i / 256) % 251);
+    return image;
+}
+
+QByteArray AsBytes(const std::vector<std::uint16_t>& words, int bytes)
+{
+    QByteArray out;
+    for (const std::uint16_t word : words) {
+        out += char(word & 0xFF);
+        out += char(word >> 8);
+    }
+    return out.left(bytes);
+}
+
+QStringList Matching(const QStringList& frames, char letter)
+{
+    QStringList found;
+    for (const QString& frame : frames)
+        if (frame.startsWith(QLatin1Char(letter)))
+            found << frame;
+    return found;
+}
+
+class FlashDialog : public ::testing::Test
+{
+protected:
+    void TearDown() override { qunsetenv("QUENNOR_PORTS"); }
+
+    template <typename Widget> Widget* Child(const char* name)
+    {
+        auto* widget = Dialog.findChild<Widget*>(QLatin1String(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    QString Text(const char* label) { return Child<QLabel>(label)->text(); }
+    int Bar(const char* bar) { return Child<QProgressBar>(bar)->value(); }
+    QPushButton* OK() { return Child<QPushButton>("OKBT"); }
+
+    // Shows the dialog with this image and target and waits until the pass has ended: the
+    // dialog has closed itself or waits for OK.
+    void Pass(const QByteArray& image, int target)
+    {
+        ASSERT_FALSE(Dialog.isVisible()) << "only a new showing starts a pass";
+        Dialog.SetImage(Dir.Write(QStringLiteral("image.bin"), image), std::int8_t(target));
+        Dialog.show();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !Dialog.Running(); }, PassMs));
+    }
+
+    void ExpectClosedAfterSuccess()
+    {
+        EXPECT_FALSE(Dialog.isVisible());
+        EXPECT_EQ(Dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(Text("ProgramStatusLB"), QStringLiteral("Fertig."));
+    }
+
+    void ExpectWaitingForOK()
+    {
+        EXPECT_TRUE(Dialog.isVisible());
+        EXPECT_TRUE(OK()->isEnabled());
+        EXPECT_EQ(Dialog.focusWidget(), OK());
+    }
+
+    void ExpectWarning(std::size_t index, const QString& text)
+    {
+        ASSERT_GT(Prompts.Messages.size(), index);
+        const MessageSpec& asked = Prompts.Messages[index];
+        EXPECT_EQ(asked.Text, text);
+        EXPECT_EQ(asked.Caption, QStringLiteral("Warnung"));
+        EXPECT_EQ(asked.Buttons, QMessageBox::Yes | QMessageBox::No);
+        EXPECT_EQ(asked.Icon, QMessageBox::Warning);
+    }
+
+    TempDir Dir;
+    ScriptedPrompts Prompts;
+    TFlashFM Dialog{nullptr, Prompts};
+};
+
+const QString TargetQuestion = QStringLiteral(
+    "Gefundener Prozessor unterscheidet sich vom eingestellten Zielsystem. Trotzdem flashen?");
+const QString SizeQuestion = QStringLiteral("Flash-Speicher reicht nicht aus. Trotzdem flashen?");
+
+TEST_F(FlashDialog, ProgramsAndVerifiesANonPagedChip)
+{
+    BoardSim board({"--chip", "AT90S8515", "--sw", "SW 2.1", "--hw", "HW 1.0"});
+    board.MapAsPort(3);
+    const QByteArray image = Image(3000);
+    Pass(image, AT90S8515);
+
+    ExpectClosedAfterSuccess();
+    EXPECT_TRUE(Prompts.Messages.empty());
+    EXPECT_EQ(Text("BoardLB"), QStringLiteral("SW 2.1 auf HW 1.0 an COM3 gefunden."));
+    EXPECT_EQ(Text("DeviceLB"), QStringLiteral("AT90S8515, 8K Flash, non-paged"));
+    EXPECT_EQ(Bar("ProgramPB"), 100);
+    EXPECT_EQ(Bar("VerifyPB"), 100);
+    EXPECT_EQ(AsBytes(board.Flash(), image.size()), image);
+    EXPECT_TRUE(board.PortFree());
+}
+
+TEST_F(FlashDialog, FillsAPagedChipExactlyWithoutAsking)
+{
+    BoardSim board({"--chip", "ATtiny26"});
+    board.MapAsPort(1);
+    const QByteArray image = Image(2048);
+    Pass(image, ATtiny26);
+
+    ExpectClosedAfterSuccess();
+    EXPECT_TRUE(Prompts.Messages.empty()) << "an image of exactly the flash size fits";
+    EXPECT_EQ(Text("DeviceLB"), QStringLiteral("ATtiny26, 2K Flash, paged"));
+    EXPECT_EQ(AsBytes(board.Flash(), 2048), image);
+    EXPECT_EQ(Matching(board.Frames(), 'P').size(), 64);
+    EXPECT_TRUE(board.PortFree());
+}
+
+TEST_F(FlashDialog, LeavesTheTrailingOddByteOut)
+{
+    BoardSim board({"--chip", "AT90S8515"});
+    board.MapAsPort(1);
+    const QByteArray image = Image(201);
+    Pass(image, AT90S8515);
+
+    ExpectClosedAfterSuccess();
+    const std::vector<std::uint16_t> flash = board.Flash();
+    EXPECT_EQ(AsBytes(flash, 200), image.left(200));
+    EXPECT_EQ(flash.at(100), 0xFFFF) << "the odd byte makes no word";
+}
+
+TEST_F(FlashDialog, AsksBeforeOverfillingTheChip)
+{
+    BoardSim board({"--chip", "ATtiny26"});
+    board.MapAsPort(1);
+    const QByteArray image = Image(2050);
+    {
+        SCOPED_TRACE("No: nothing is touched");
+        Prompts.Answers = {QMessageBox::No};
+        Pass(image, ATtiny26);
+        ExpectWarning(0, SizeQuestion);
+        EXPECT_FALSE(Dialog.isVisible());
+        EXPECT_TRUE(Matching(board.Frames(), 'C').isEmpty());
+        EXPECT_TRUE(Matching(board.Frames(), 'P').isEmpty());
+        EXPECT_TRUE(board.PortFree());
+    }
+    SCOPED_TRACE("Yes: the words that fit are written and verified");
+    Prompts.Answers = {QMessageBox::Yes};
+    Pass(image, ATtiny26);
+    ExpectClosedAfterSuccess();
+    EXPECT_EQ(AsBytes(board.Flash(), 2048), image.left(2048));
+}
+
+TEST_F(FlashDialog, AsksWhenTheChipIsNotTheTarget)
+{
+    BoardSim board({"--chip", "ATtiny26"});
+    board.MapAsPort(1);
+    const QByteArray image = Image(100);
+    {
+        SCOPED_TRACE("No: nothing is written");
+        Prompts.Answers = {QMessageBox::No};
+        Pass(image, AT90S8515);
+        ExpectWarning(0, TargetQuestion);
+        EXPECT_FALSE(Dialog.isVisible());
+        EXPECT_EQ(Text("DeviceLB"), QStringLiteral("ATtiny26, 2K Flash, paged"))
+            << "the user sees which chip was found";
+        EXPECT_TRUE(Matching(board.Frames(), 'C').isEmpty());
+    }
+    {
+        SCOPED_TRACE("Yes: written as the chip that was found");
+        Prompts.Answers = {QMessageBox::Yes};
+        Pass(image, AT90S8515);
+        ExpectClosedAfterSuccess();
+        EXPECT_EQ(AsBytes(board.Flash(), 100), image);
+        EXPECT_FALSE(Matching(board.Frames(), 'P').isEmpty());
+        EXPECT_TRUE(Matching(board.Frames(), 'F').isEmpty());
+    }
+    SCOPED_TRACE("no target chosen: always asked, then both questions in turn");
+    Prompts.Answers = {QMessageBox::Yes, QMessageBox::Yes};
+    Pass(Image(2100), 0);
+    ExpectWarning(2, TargetQuestion);
+    ExpectWarning(3, SizeQuestion);
+    ExpectClosedAfterSuccess();
+}
+
+TEST_F(FlashDialog, ReportsWhereWritingStopped)
+{
+    {
+        SCOPED_TRACE("the second page not confirmed");
+        BoardSim board({"--chip", "ATtiny26", "--no-done", "P:2"});
+        board.MapAsPort(1);
+        Pass(Image(200), ATtiny26);
+        ExpectWaitingForOK();
+        EXPECT_EQ(Text("ProgramStatusLB"), QStringLiteral("Schreibfehler bei Byte 32."));
+        EXPECT_EQ(Text("VerifyStatusLB"), QString());
+        EXPECT_TRUE(Matching(board.Frames(), 'f').isEmpty()) << "nothing to verify";
+        EXPECT_TRUE(board.PortFree());
+        OK()->click();
+    }
+    SCOPED_TRACE("the erase not acknowledged");
+    BoardSim board({"--chip", "AT90S8515", "--no-ack", "C"});
+    board.MapAsPort(1);
+    Pass(Image(200), AT90S8515);
+    ExpectWaitingForOK();
+    EXPECT_EQ(Text("ProgramStatusLB"), QStringLiteral("Schreibfehler bei Byte 0."));
+}
+
+TEST_F(FlashDialog, ReportsAShortReadBack)
+{
+    BoardSim board({"--chip", "AT90S8515", "--short-read", "2"});
+    board.MapAsPort(1);
+    Pass(Image(600), AT90S8515);
+    ExpectWaitingForOK();
+    EXPECT_EQ(Text("ProgramStatusLB"), QStringLiteral("Fertig."));
+    EXPECT_EQ(Text("VerifyStatusLB"), QStringLiteral("Lesefehler bei Byte 384."));
+    EXPECT_TRUE(board.PortFree());
+}
+
+TEST_F(FlashDialog, ReportsTheFirstDifferingByteAndStartsAfreshWhenShownAgain)
+{
+    BoardSim board({"--chip", "AT90S8515", "--corrupt", "5:0xFF00"});
+    board.MapAsPort(1);
+    Pass(Image(400), AT90S8515);
+    ExpectWaitingForOK();
+    EXPECT_EQ(Text("VerifyStatusLB"), QStringLiteral("Fehler bei Byte 10"));
+    EXPECT_EQ(Bar("ProgramPB"), 100);
+    EXPECT_EQ(Bar("VerifyPB"), 100);
+    EXPECT_TRUE(board.PortFree());
+
+    QTest::keyClick(&Dialog, Qt::Key_Escape);
+    EXPECT_FALSE(Dialog.isVisible()) << "Escape closes once the pass has ended";
+
+    board.Stop();
+    BoardSim sound({"--chip", "AT90S8515"});
+    sound.MapAsPort(1);
+    const QByteArray second = Image(300, 2);
+    Dialog.SetImage(Dir.Write(QStringLiteral("image.bin"), second), std::int8_t(AT90S8515));
+    Dialog.show();
+    EXPECT_EQ(Text("BoardLB"), QStringLiteral("Suche..."));
+    EXPECT_EQ(Text("DeviceLB"), QStringLiteral("Unbekannt"));
+    EXPECT_EQ(Bar("ProgramPB"), 0);
+    EXPECT_EQ(Bar("VerifyPB"), 0);
+    EXPECT_EQ(Text("ProgramStatusLB"), QString());
+    EXPECT_EQ(Text("VerifyStatusLB"), QString());
+    EXPECT_FALSE(OK()->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !Dialog.Running(); }, PassMs));
+    ExpectClosedAfterSuccess();
+    EXPECT_EQ(AsBytes(sound.Flash(), second.size()), second) << "the file is read again";
+}
+
+TEST_F(FlashDialog, ReportsAMissingBoard)
+{
+    BoardSim::MapPorts({});
+    Pass(Image(100), AT90S8515);
+    ExpectWaitingForOK();
+    EXPECT_EQ(Text("BoardLB"), QStringLiteral("Nicht gefunden!"));
+    EXPECT_EQ(Text("DeviceLB"), QStringLiteral("Unbekannt"));
+    QTest::keyClick(OK(), Qt::Key_Return);
+    EXPECT_FALSE(Dialog.isVisible());
+}
+
+TEST_F(FlashDialog, RefusesAnImageWithoutAWholeWord)
+{
+    BoardSim board({"--chip", "AT90S8515"});
+    board.MapAsPort(1);
+    for (const QByteArray& image : {QByteArray(), QByteArray("\x01", 1)}) {
+        SCOPED_TRACE(image.size());
+        Prompts.Messages.clear();
+        Prompts.Answers = {QMessageBox::Ok};
+        Pass(image, AT90S8515);
+        ASSERT_EQ(Prompts.Messages.size(), 1u);
+        EXPECT_EQ(Prompts.Messages[0].Text,
+                  QStringLiteral("Could not open input file for flashing!"));
+        EXPECT_EQ(Prompts.Messages[0].Caption, QStringLiteral("Error"));
+        EXPECT_EQ(Prompts.Messages[0].Icon, QMessageBox::Critical);
+        ExpectWaitingForOK();
+        EXPECT_EQ(Text("BoardLB"), QStringLiteral("Suche...")) << "no board search";
+        Dialog.accept();
+    }
+    SCOPED_TRACE("a file that is not there");
+    Prompts.Answers = {QMessageBox::Ok};
+    Dialog.SetImage(Dir.Path(QStringLiteral("missing.bin")), std::int8_t(AT90S8515));
+    Dialog.show();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !Dialog.Running(); }, PassMs));
+    EXPECT_EQ(Prompts.Messages.size(), 2u);
+    EXPECT_TRUE(board.Frames().isEmpty());
+}
+
+// Closing mid-pass would leave the chip half written with nobody told.
+TEST_F(FlashDialog, CannotBeClosedWhilePassing)
+{
+    BoardSim board({"--chip", "ATtiny26", "--pace", "19200"});
+    board.MapAsPort(1);
+    int attempts = 0;
+    int refused = 0;
+    QTimer closer;
+    closer.setInterval(150);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (!Dialog.Running())
+            return;
+        ++attempts;
+        Dialog.close();
+        QTest::keyClick(&Dialog, Qt::Key_Escape);
+        refused += Dialog.isVisible();
+    });
+    closer.start();
+    const QByteArray image = Image(1024);
+    Pass(image, ATtiny26);
+
+    EXPECT_GT(attempts, 0) << "the pass ended before anyone tried to close it";
+    EXPECT_EQ(refused, attempts);
+    ExpectClosedAfterSuccess();
+    EXPECT_EQ(AsBytes(board.Flash(), image.size()), image);
+}
+
+} // namespace

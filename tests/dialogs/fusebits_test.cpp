@@ -1,0 +1,206 @@
+#include "dialogs/fusebits.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QStatusBar>
+
+#include <gtest/gtest.h>
+
+#include "support/boardsim.h"
+#include "support/qtprinters.h"
+#include "support/scriptedprompts.h"
+
+namespace {
+
+const QStringList AllBoxes{"H4CB", "H3CB", "H2CB", "H1CB", "H0CB", "L7CB", "L6CB",
+                           "L5CB", "L4CB", "L3CB", "L2CB", "L1CB", "L0CB"};
+const QStringList OpenBoxes{"H1CB", "H0CB", "L5CB", "L4CB"};
+
+QStringList Matching(const QStringList& frames, char letter)
+{
+    QStringList found;
+    for (const QString& frame : frames)
+        if (frame.startsWith(QLatin1Char(letter)))
+            found << frame;
+    return found;
+}
+
+class FuseBitsDialog : public ::testing::Test
+{
+protected:
+    void SetUp() override { Dialog.show(); }
+    void TearDown() override { qunsetenv("QUENNOR_PORTS"); }
+
+    QCheckBox* Box(const QString& name)
+    {
+        auto* box = Dialog.findChild<QCheckBox*>(name);
+        EXPECT_NE(box, nullptr) << name.toStdString();
+        return box;
+    }
+    QPushButton* Button(const char* name)
+    {
+        auto* button = Dialog.findChild<QPushButton*>(QLatin1String(name));
+        EXPECT_NE(button, nullptr) << name;
+        return button;
+    }
+    QString Status()
+    {
+        return Dialog.findChild<QStatusBar*>(QStringLiteral("FuseSB"))->currentMessage();
+    }
+
+    QStringList Where(bool (QCheckBox::*state)() const)
+    {
+        QStringList names;
+        for (const QString& name : AllBoxes)
+            if ((Box(name)->*state)())
+                names << name;
+        return names;
+    }
+    QStringList Ticked() { return Where(&QCheckBox::isChecked); }
+    QStringList Enabled() { return Where(&QWidget::isEnabled); }
+
+    void TickAll(bool ticked)
+    {
+        for (const QString& name : AllBoxes)
+            Box(name)->setChecked(ticked);
+    }
+
+    // Reads the fuses of a board that is then taken away, so the write button is enabled.
+    void ReadOnce()
+    {
+        BoardSim board({"--chip", "ATtiny26"});
+        board.MapAsPort(1);
+        Button("ReadBT")->click();
+        ASSERT_TRUE(Button("WriteBT")->isEnabled());
+    }
+
+    ScriptedPrompts Prompts;
+    TFuseBitsFM Dialog{nullptr, Prompts};
+};
+
+TEST_F(FuseBitsDialog, ReadingTicksTheBitsThatAreOne)
+{
+    BoardSim board({"--chip", "ATtiny26", "--fuses", "0xE1,0xF7"});
+    board.MapAsPort(2);
+    EXPECT_FALSE(Button("WriteBT")->isEnabled());
+    Button("ReadBT")->click();
+
+    EXPECT_EQ(Status(), QStringLiteral("Fuse Bits gelesen."));
+    EXPECT_EQ(Ticked(),
+              QStringList({"H4CB", "H2CB", "H1CB", "H0CB", "L7CB", "L6CB", "L5CB", "L0CB"}))
+        << "locked boxes are ticked too";
+    EXPECT_EQ(Enabled(), OpenBoxes);
+    EXPECT_TRUE(Button("WriteBT")->isEnabled());
+    EXPECT_EQ(Matching(board.Frames(), 'd'), QStringList({"d 50 00 00 00", "d 58 08 00 00"}));
+    EXPECT_TRUE(board.PortFree());
+}
+
+TEST_F(FuseBitsDialog, WritesTheTicksWithTheUnusedHighBitsSet)
+{
+    BoardSim board({"--chip", "ATtiny26", "--fuses", "0x00,0x00"});
+    board.MapAsPort(1);
+    Button("ReadBT")->click();
+    ASSERT_EQ(Ticked(), QStringList());
+
+    Button("WriteBT")->click();
+    EXPECT_EQ(Status(), QStringLiteral("Fuse Bits geschrieben."));
+    EXPECT_EQ(board.Fuses().Low, 0x00);
+    EXPECT_EQ(board.Fuses().High, 0xE0);
+    EXPECT_TRUE(board.PortFree());
+
+    TickAll(true);
+    Button("WriteBT")->click();
+    EXPECT_EQ(board.Fuses().Low, 0xFF);
+    EXPECT_EQ(board.Fuses().High, 0xFF);
+    EXPECT_EQ(Matching(board.Frames(), 'D'),
+              QStringList({"D AC A0 00 00", "D AC A8 00 E0", "D AC A0 00 FF", "D AC A8 00 FF"}));
+    EXPECT_TRUE(Button("WriteBT")->isEnabled()) << "writing needs no new read";
+}
+
+TEST_F(FuseBitsDialog, WorksOnlyWithAnATtiny26)
+{
+    ReadOnce();
+    TickAll(true);
+    BoardSim mega({"--chip", "ATmega103", "--fuses", "0x12,0x34"});
+    mega.MapAsPort(1);
+    for (const char* button : {"ReadBT", "WriteBT"}) {
+        SCOPED_TRACE(button);
+        Button(button)->click();
+        EXPECT_EQ(Status(), QStringLiteral("Kein ATTiny26!"));
+    }
+    EXPECT_EQ(Ticked(), AllBoxes) << "nothing was read";
+    EXPECT_TRUE(Matching(mega.Frames(), 'd').isEmpty());
+    EXPECT_TRUE(Matching(mega.Frames(), 'D').isEmpty());
+    EXPECT_TRUE(mega.PortFree());
+
+    BoardSim::MapPorts({});
+    Button("ReadBT")->click();
+    EXPECT_EQ(Status(), QStringLiteral("Nicht gefunden!"));
+}
+
+TEST_F(FuseBitsDialog, AFailedReadChangesNothing)
+{
+    for (const char* failing : {"d:1", "d:2"}) {
+        SCOPED_TRACE(failing);
+        Dialog.hide();
+        Dialog.show();
+        BoardSim board({"--chip", "ATtiny26", "--fuses", "0xFF,0xFF", "--no-ack", failing});
+        board.MapAsPort(1);
+        Button("ReadBT")->click();
+        EXPECT_EQ(Status(), QLatin1String(failing) == QLatin1String("d:1")
+                                ? QStringLiteral("Konnte Low Fuse Bits nicht lesen")
+                                : QStringLiteral("Konnte High Fuse Bits nicht lesen"));
+        EXPECT_EQ(Ticked(), QStringList()) << "the low byte is not shown alone";
+        EXPECT_FALSE(Button("WriteBT")->isEnabled());
+        EXPECT_TRUE(board.PortFree());
+    }
+}
+
+TEST_F(FuseBitsDialog, AFailedLowWriteLeavesTheHighByteAlone)
+{
+    ReadOnce();
+    TickAll(true);
+    {
+        BoardSim board({"--chip", "ATtiny26", "--fuses", "0x00,0x00", "--no-ack", "D:1"});
+        board.MapAsPort(1);
+        Button("WriteBT")->click();
+        EXPECT_EQ(Status(), QStringLiteral("Konnte Low Fuse Bits nicht schreiben"));
+        EXPECT_EQ(Matching(board.Frames(), 'D'), QStringList({"D AC A0 00 FF"}));
+        EXPECT_EQ(board.Fuses().High, 0x00);
+        EXPECT_TRUE(board.PortFree());
+    }
+    BoardSim board({"--chip", "ATtiny26", "--fuses", "0x00,0x00", "--no-done", "D:2"});
+    board.MapAsPort(1);
+    Button("WriteBT")->click();
+    EXPECT_EQ(Status(), QStringLiteral("Konnte High Fuse Bits nicht schreiben"));
+    EXPECT_EQ(board.Fuses().Low, 0xFF) << "the low byte went first";
+}
+
+TEST_F(FuseBitsDialog, UnlockingAsksFirstAndLastsForTheProgramRun)
+{
+    Prompts.Answers = {QMessageBox::No, QMessageBox::Yes};
+    Button("UnlockBT")->click();
+    ASSERT_EQ(Prompts.Messages.size(), 1u);
+    const MessageSpec& asked = Prompts.Messages[0];
+    EXPECT_EQ(asked.Text, QStringLiteral("Wirklich alle Fuse Bits freischalten? Falsches Setzen "
+                                         "der Fuse Bits kann\ndazu führen, dass sich der AVR "
+                                         "nicht mehr programmieren lässt!"));
+    EXPECT_EQ(asked.Caption, QStringLiteral("Warnung"));
+    EXPECT_EQ(asked.Buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(asked.Icon, QMessageBox::Warning);
+    EXPECT_EQ(Enabled(), OpenBoxes) << "No keeps the guarded boxes locked";
+
+    Button("UnlockBT")->click();
+    EXPECT_EQ(Enabled(), AllBoxes);
+
+    ReadOnce();
+    Box("L3CB")->setChecked(true);
+    Button("CloseBT")->click();
+    EXPECT_FALSE(Dialog.isVisible());
+    Dialog.show();
+    EXPECT_EQ(Enabled(), AllBoxes);
+    EXPECT_TRUE(Box("L3CB")->isChecked()) << "ticks stay between showings";
+    EXPECT_FALSE(Button("WriteBT")->isEnabled()) << "every showing needs a new read";
+}
+
+} // namespace
