@@ -45,7 +45,6 @@ QLabel* MakeLink(const QString& text, const char* name)
     QLabel* label = MakeLabel(text, name);
     label->setStyleSheet(QStringLiteral("color: blue; text-decoration: underline;"));
     label->setCursor(Qt::PointingHandCursor);
-    label->setFixedWidth(161);
     return label;
 }
 

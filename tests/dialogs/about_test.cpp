@@ -72,6 +72,12 @@ TEST(AboutDialog, ShowsTheBuildsVersionAndOpensTheMakersLinks)
     EXPECT_EQ(about.findChild<QLabel*>(QStringLiteral("CopyrightLB"))->text(),
               QStringLiteral("© 2026 Tarnwick"));
 
+    for (const char* name : {"WebLB", "MailLB"}) {
+        const auto* link = about.findChild<QLabel*>(QLatin1String(name));
+        EXPECT_GE(link->width(), link->fontMetrics().horizontalAdvance(link->text()))
+            << name << " shows its whole address";
+    }
+
     UrlCatcher desktop;
     Click(about.findChild<QLabel*>(QStringLiteral("WebLB")));
     Click(about.findChild<QLabel*>(QStringLiteral("MailLB")));
