@@ -63,6 +63,11 @@ void TFlashFM::CreateControls()
     ProgramStatusLB = MakeValue("ProgramStatusLB");
     VerifyPB = MakeProgressBar("VerifyPB");
     VerifyStatusLB = MakeValue("VerifyStatusLB");
+    // Room for the longest report on the biggest chip, so no error position is cut off.
+    const int statusWidth = VerifyStatusLB->fontMetrics().horizontalAdvance(
+        QStringLiteral("Schreibfehler bei Byte 131070."));
+    ProgramStatusLB->setMinimumWidth(statusWidth);
+    VerifyStatusLB->setMinimumWidth(statusWidth);
 
     auto* status = new QGroupBox(QStringLiteral("Flashstatus"));
     status->setObjectName(QStringLiteral("StatusGB"));

@@ -84,6 +84,9 @@ protected:
         EXPECT_TRUE(Dialog.isVisible());
         EXPECT_TRUE(OK()->isEnabled());
         EXPECT_EQ(Dialog.focusWidget(), OK());
+        for (const QLabel* label : Dialog.findChildren<QLabel*>())
+            EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()))
+                << label->text().toStdString() << " is cut off";
     }
 
     void ExpectWarning(std::size_t index, const QString& text)
