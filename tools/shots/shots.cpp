@@ -1,12 +1,18 @@
 #include <QAction>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QPixmap>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
 #include "app/application.h"
 #include "app/main.h"
+#include "dialogs/flashstatus.h"
+#include "dialogs/fusebits.h"
 #include "dialogs/qtprompts.h"
 #include "platform/textfile.h"
 
@@ -48,6 +54,78 @@ bool SaveBuild(Prompts& prompts, const QString& example, const QString& path)
     return Save(window, path);
 }
 
+// The board simulator beside this program, as COM1 for as long as the object lives.
+class Board
+{
+public:
+    explicit Board(const QStringList& options)
+    {
+        Process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/quennor-boardsim"),
+                      QStringList{QStringLiteral("--link"), Dir.filePath(QStringLiteral("port"))} +
+                          options);
+        const QDeadlineTimer deadline(10000);
+        while (!Process.canReadLine() && Process.waitForReadyRead(int(deadline.remainingTime())))
+            ;
+        Ready = Process.readLine().startsWith("ready");
+        if (!Ready)
+            qWarning("quennor-boardsim did not start");
+        qputenv("QUENNOR_PORTS", QFile::encodeName(Dir.filePath(QStringLiteral("port"))));
+    }
+    ~Board()
+    {
+        Process.terminate();
+        Process.waitForFinished();
+    }
+    Board(const Board&) = delete;
+    Board& operator=(const Board&) = delete;
+
+    bool Ready = false;
+
+private:
+    QTemporaryDir Dir;
+    QProcess Process;
+};
+
+// The flash dialog while it writes the example's image into a simulated ATtiny26 at a slow line
+// speed, grabbed when the programming bar is about half full.
+bool SaveFlashing(Prompts& prompts, const QString& path)
+{
+    Board board({QStringLiteral("--chip"), QStringLiteral("ATtiny26"), QStringLiteral("--pace"),
+                 QStringLiteral("4800")});
+    QTemporaryDir dir;
+    QFile image(dir.filePath(QStringLiteral("blink.bin")));
+    image.open(QIODevice::WriteOnly);
+    for (int i = 0; i < 1024; ++i)
+        image.write(QByteArray(1, char(i * 37 % 251)));
+    image.close();
+
+    TFlashFM dialog(nullptr, prompts);
+    dialog.SetImage(image.fileName(), 11);
+    bool saved = false;
+    auto* bar = dialog.findChild<QProgressBar*>(QStringLiteral("ProgramPB"));
+    QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) {
+        if (value >= 45 && !saved)
+            saved = dialog.grab().save(path);
+    });
+    dialog.show();
+    while (board.Ready && (dialog.isVisible() || dialog.Running()))
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    if (!saved)
+        qWarning("could not write %s", qPrintable(path));
+    return saved;
+}
+
+// The fuse bits dialog after reading a simulated ATtiny26's fuses.
+bool SaveFuseBits(Prompts& prompts, const QString& path)
+{
+    Board board({QStringLiteral("--chip"), QStringLiteral("ATtiny26"), QStringLiteral("--fuses"),
+                 QStringLiteral("0xE1,0xF7")});
+    TFuseBitsFM dialog(nullptr, prompts);
+    dialog.show();
+    dialog.findChild<QPushButton*>(QStringLiteral("ReadBT"))->click();
+    return Save(dialog, path);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -62,6 +140,8 @@ int main(int argc, char* argv[])
     QtPrompts prompts;
     TMainFM mainFM(prompts, {example});
     const bool saved = Save(mainFM, out.filePath(QStringLiteral("main-window.png"))) &&
-                       SaveBuild(prompts, example, out.filePath(QStringLiteral("build.png")));
+                       SaveBuild(prompts, example, out.filePath(QStringLiteral("build.png"))) &&
+                       SaveFlashing(prompts, out.filePath(QStringLiteral("flash-dialog.png"))) &&
+                       SaveFuseBits(prompts, out.filePath(QStringLiteral("fuse-bits-dialog.png")));
     return saved ? 0 : 1;
 }
