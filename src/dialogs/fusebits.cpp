@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QThread>
 #include <QVBoxLayout>
@@ -100,6 +101,8 @@ void TFuseBitsFM::showEvent(QShowEvent* event)
 {
     FormShow();
     QDialog::showEvent(event);
+    if (const QScreen* display = screen())
+        move(pos() + display->availableGeometry().center() - frameGeometry().center());
 }
 
 void TFuseBitsFM::FormShow()

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 
 #include <gtest/gtest.h>
@@ -201,6 +202,18 @@ TEST_F(FuseBitsDialog, UnlockingAsksFirstAndLastsForTheProgramRun)
     EXPECT_EQ(Enabled(), AllBoxes);
     EXPECT_TRUE(Box("L3CB")->isChecked()) << "ticks stay between showings";
     EXPECT_FALSE(Button("WriteBT")->isEnabled()) << "every showing needs a new read";
+}
+
+TEST_F(FuseBitsDialog, OpensInTheMiddleOfTheScreenWhateverItsOwner)
+{
+    QWidget owner;
+    owner.setGeometry(10, 10, 200, 150);
+    owner.show();
+    TFuseBitsFM dialog(&owner, Prompts);
+    dialog.show();
+    const QPoint middle = dialog.screen()->availableGeometry().center();
+    EXPECT_LE((dialog.frameGeometry().center() - middle).manhattanLength(), 1);
+    EXPECT_TRUE(dialog.isModal());
 }
 
 } // namespace
