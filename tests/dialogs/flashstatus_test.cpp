@@ -38,15 +38,6 @@ QByteArray AsBytes(const std::vector<std::uint16_t>& words, int bytes)
     return out.left(bytes);
 }
 
-QStringList Matching(const QStringList& frames, char letter)
-{
-    QStringList found;
-    for (const QString& frame : frames)
-        if (frame.startsWith(QLatin1Char(letter)))
-            found << frame;
-    return found;
-}
-
 class FlashDialog : public ::testing::Test
 {
 protected:
@@ -136,7 +127,7 @@ TEST_F(FlashDialog, FillsAPagedChipExactlyWithoutAsking)
     EXPECT_TRUE(Prompts.Messages.empty()) << "an image of exactly the flash size fits";
     EXPECT_EQ(Text("DeviceLB"), QStringLiteral("ATtiny26, 2K Flash, paged"));
     EXPECT_EQ(AsBytes(board.Flash(), 2048), image);
-    EXPECT_EQ(Matching(board.Frames(), 'P').size(), 64);
+    EXPECT_EQ(board.Frames('P').size(), 64);
     EXPECT_TRUE(board.PortFree());
 }
 
@@ -164,8 +155,8 @@ TEST_F(FlashDialog, AsksBeforeOverfillingTheChip)
         Pass(image, ATtiny26);
         ExpectWarning(0, SizeQuestion);
         EXPECT_FALSE(Dialog.isVisible());
-        EXPECT_TRUE(Matching(board.Frames(), 'C').isEmpty());
-        EXPECT_TRUE(Matching(board.Frames(), 'P').isEmpty());
+        EXPECT_TRUE(board.Frames('C').isEmpty());
+        EXPECT_TRUE(board.Frames('P').isEmpty());
         EXPECT_TRUE(board.PortFree());
     }
     SCOPED_TRACE("Yes: the words that fit are written and verified");
@@ -188,7 +179,7 @@ TEST_F(FlashDialog, AsksWhenTheChipIsNotTheTarget)
         EXPECT_FALSE(Dialog.isVisible());
         EXPECT_EQ(Text("DeviceLB"), QStringLiteral("ATtiny26, 2K Flash, paged"))
             << "the user sees which chip was found";
-        EXPECT_TRUE(Matching(board.Frames(), 'C').isEmpty());
+        EXPECT_TRUE(board.Frames('C').isEmpty());
     }
     {
         SCOPED_TRACE("Yes: written as the chip that was found");
@@ -196,8 +187,8 @@ TEST_F(FlashDialog, AsksWhenTheChipIsNotTheTarget)
         Pass(image, AT90S8515);
         ExpectClosedAfterSuccess();
         EXPECT_EQ(AsBytes(board.Flash(), 100), image);
-        EXPECT_FALSE(Matching(board.Frames(), 'P').isEmpty());
-        EXPECT_TRUE(Matching(board.Frames(), 'F').isEmpty());
+        EXPECT_FALSE(board.Frames('P').isEmpty());
+        EXPECT_TRUE(board.Frames('F').isEmpty());
     }
     SCOPED_TRACE("no target chosen: always asked, then both questions in turn");
     Prompts.Answers = {QMessageBox::Yes, QMessageBox::Yes};
@@ -217,7 +208,7 @@ TEST_F(FlashDialog, ReportsWhereWritingStopped)
         ExpectWaitingForOK();
         EXPECT_EQ(Text("ProgramStatusLB"), QStringLiteral("Schreibfehler bei Byte 32."));
         EXPECT_EQ(Text("VerifyStatusLB"), QString());
-        EXPECT_TRUE(Matching(board.Frames(), 'f').isEmpty()) << "nothing to verify";
+        EXPECT_TRUE(board.Frames('f').isEmpty()) << "nothing to verify";
         EXPECT_TRUE(board.PortFree());
         OK()->click();
     }

@@ -17,15 +17,6 @@ const QStringList AllBoxes{"H4CB", "H3CB", "H2CB", "H1CB", "H0CB", "L7CB", "L6CB
                            "L5CB", "L4CB", "L3CB", "L2CB", "L1CB", "L0CB"};
 const QStringList OpenBoxes{"H1CB", "H0CB", "L5CB", "L4CB"};
 
-QStringList Matching(const QStringList& frames, char letter)
-{
-    QStringList found;
-    for (const QString& frame : frames)
-        if (frame.startsWith(QLatin1Char(letter)))
-            found << frame;
-    return found;
-}
-
 class FuseBitsDialog : public ::testing::Test
 {
 protected:
@@ -92,7 +83,7 @@ TEST_F(FuseBitsDialog, ReadingTicksTheBitsThatAreOne)
         << "locked boxes are ticked too";
     EXPECT_EQ(Enabled(), OpenBoxes);
     EXPECT_TRUE(Button("WriteBT")->isEnabled());
-    EXPECT_EQ(Matching(board.Frames(), 'd'), QStringList({"d 50 00 00 00", "d 58 08 00 00"}));
+    EXPECT_EQ(board.Frames('d'), QStringList({"d 50 00 00 00", "d 58 08 00 00"}));
     EXPECT_TRUE(board.PortFree());
 }
 
@@ -113,7 +104,7 @@ TEST_F(FuseBitsDialog, WritesTheTicksWithTheUnusedHighBitsSet)
     Button("WriteBT")->click();
     EXPECT_EQ(board.Fuses().Low, 0xFF);
     EXPECT_EQ(board.Fuses().High, 0xFF);
-    EXPECT_EQ(Matching(board.Frames(), 'D'),
+    EXPECT_EQ(board.Frames('D'),
               QStringList({"D AC A0 00 00", "D AC A8 00 E0", "D AC A0 00 FF", "D AC A8 00 FF"}));
     EXPECT_TRUE(Button("WriteBT")->isEnabled()) << "writing needs no new read";
 }
@@ -130,8 +121,8 @@ TEST_F(FuseBitsDialog, WorksOnlyWithAnATtiny26)
         EXPECT_EQ(Status(), QStringLiteral("Kein ATTiny26!"));
     }
     EXPECT_EQ(Ticked(), AllBoxes) << "nothing was read";
-    EXPECT_TRUE(Matching(mega.Frames(), 'd').isEmpty());
-    EXPECT_TRUE(Matching(mega.Frames(), 'D').isEmpty());
+    EXPECT_TRUE(mega.Frames('d').isEmpty());
+    EXPECT_TRUE(mega.Frames('D').isEmpty());
     EXPECT_TRUE(mega.PortFree());
 
     BoardSim::MapPorts({});
@@ -166,7 +157,7 @@ TEST_F(FuseBitsDialog, AFailedLowWriteLeavesTheHighByteAlone)
         board.MapAsPort(1);
         Button("WriteBT")->click();
         EXPECT_EQ(Status(), QStringLiteral("Konnte Low Fuse Bits nicht schreiben"));
-        EXPECT_EQ(Matching(board.Frames(), 'D'), QStringList({"D AC A0 00 FF"}));
+        EXPECT_EQ(board.Frames('D'), QStringList({"D AC A0 00 FF"}));
         EXPECT_EQ(board.Fuses().High, 0x00);
         EXPECT_TRUE(board.PortFree());
     }

@@ -23,15 +23,6 @@ std::vector<std::uint16_t> Image(int words)
     return image;
 }
 
-QStringList Matching(const QStringList& frames, char letter)
-{
-    QStringList matching;
-    for (const QString& frame : frames)
-        if (frame.startsWith(QLatin1Char(letter)))
-            matching << frame;
-    return matching;
-}
-
 // The link connected to one simulated board on COM1.
 struct Connected
 {
@@ -173,15 +164,14 @@ TEST(ProgramFlash, PagedImagesGoOutPageByPage)
         Connected board({"--chip", "ATtiny26"});
         const auto image = Image(17);
         ASSERT_EQ(board.Link.ProgramFlash(image.data(), 17), 17);
-        EXPECT_EQ(Matching(board.Sim.Frames(), 'P'),
-                  QStringList({"P 00 00 10 00", "P 10 00 01 00"}));
+        EXPECT_EQ(board.Sim.Frames('P'), QStringList({"P 00 00 10 00", "P 10 00 01 00"}));
         EXPECT_TRUE(std::equal(image.begin(), image.end(), board.Sim.Flash().begin()));
     }
     SCOPED_TRACE("ATmega103");
     Connected board({"--chip", "ATmega103"});
     const auto image = Image(65536);
     ASSERT_EQ(board.Link.ProgramFlash(image.data(), 65536), 65536);
-    const QStringList pages = Matching(board.Sim.Frames(), 'P');
+    const QStringList pages = board.Sim.Frames('P');
     EXPECT_EQ(pages.size(), 512);
     EXPECT_EQ(pages.last(), "P 80 FF 80 00");
     EXPECT_EQ(board.Sim.Flash(), image);
@@ -195,7 +185,7 @@ TEST(ProgramFlash, StopsAtTheFlashSizeAndStillErasesForAnEmptyImage)
     Connected board({"--chip", "AT90S2313"});
     const auto image = Image(1100);
     EXPECT_EQ(board.Link.ProgramFlash(image.data(), 1100), 1024);
-    EXPECT_EQ(Matching(board.Sim.Frames(), 'F').last(), "F 80 03 80 00");
+    EXPECT_EQ(board.Sim.Frames('F').last(), "F 80 03 80 00");
     std::vector<std::uint16_t> back(1100);
     EXPECT_EQ(board.Link.ReadFlash(back.data(), 1100), 1024);
     EXPECT_TRUE(std::equal(back.begin(), back.begin() + 1024, image.begin()));
@@ -229,7 +219,7 @@ TEST(ProgramFlash, FailedBlocksEndThePassWithTheWordsBefore)
         Connected board({"--chip", "AT90S2313", "--no-done", "F:2"});
         const auto image = Image(300);
         EXPECT_EQ(board.Link.ProgramFlash(image.data(), 300), 128);
-        EXPECT_EQ(Matching(board.Sim.Frames(), 'F').size(), 2);
+        EXPECT_EQ(board.Sim.Frames('F').size(), 2);
     }
     {
         SCOPED_TRACE("a board that stops reading inside the first block");
@@ -241,7 +231,7 @@ TEST(ProgramFlash, FailedBlocksEndThePassWithTheWordsBefore)
     Connected board({"--chip", "AT90S2313", "--no-ack", "C"});
     const auto image = Image(10);
     EXPECT_EQ(board.Link.ProgramFlash(image.data(), 10), 0);
-    EXPECT_TRUE(Matching(board.Sim.Frames(), 'F').isEmpty());
+    EXPECT_TRUE(board.Sim.Frames('F').isEmpty());
 }
 
 TEST(ProgramFlash, WaitsForASlowErase)
@@ -258,7 +248,7 @@ TEST(ReadFlash, ReturnsWhatTheBoardSent)
         Connected board({"--chip", "AT90S2313", "--short-read", "2"});
         std::vector<std::uint16_t> back(300);
         EXPECT_EQ(board.Link.ReadFlash(back.data(), 300), 128 + 64);
-        EXPECT_EQ(Matching(board.Sim.Frames(), 'f').size(), 2);
+        EXPECT_EQ(board.Sim.Frames('f').size(), 2);
     }
     SCOPED_TRACE("a corrupted word is the caller's to find");
     Connected board({"--chip", "AT90S2313", "--corrupt", "130:0x0100"});

@@ -120,6 +120,14 @@ QStringList BoardSim::Frames()
     return frames;
 }
 
+QStringList BoardSim::Frames(char letter)
+{
+    QStringList frames = Frames();
+    frames.removeIf(
+        [letter](const QString& frame) { return !frame.startsWith(QLatin1Char(letter)); });
+    return frames;
+}
+
 void BoardSim::Stop()
 {
     if (FProcess.state() == QProcess::NotRunning)

@@ -41,6 +41,8 @@ public:
     FuseBytes Fuses();
     // Every frame the board received, oldest first, as "v 01 00 00 00".
     QStringList Frames();
+    // Only the frames of one command letter.
+    QStringList Frames(char letter);
     void Stop();
 
 private:
