@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "dialogs/flashstatus.h"
+#include "support/boardsim.h"
 #include "support/scriptedprompts.h"
 #include "support/tempdir.h"
 
@@ -462,4 +464,39 @@ TEST_F(MainWindow, EditActionsFollowTheFocusedControl)
     for (const char* name : {"EditUndoAC", "EditCutAC", "EditCopyAC", "EditPasteAC", "EditDeleteAC",
                              "EditSelectAllAC", "FindAC", "FindNextAC", "ReplaceAC"})
         EXPECT_FALSE(Action(name)->isEnabled()) << name;
+}
+
+TEST_F(MainWindow, FlashingABinaryLeavesTheDocumentAloneAndUsesTheChosenTarget)
+{
+    BoardSim board({"--chip", "ATtiny26"});
+    board.MapAsPort(1);
+    TMainFM& main = Window();
+    auto* flash = new TFlashFM(&main, Prompts);
+    main.SetDialogs({flash, nullptr, nullptr});
+    Type(QStringLiteral("unsaved"));
+
+    Prompts.OpenAnswers = {QString()};
+    Action("FlashBinMI")->trigger();
+    ASSERT_EQ(Prompts.OpenDialogs.size(), 1u);
+    const FileDialogSpec& asked = Prompts.OpenDialogs[0];
+    ASSERT_EQ(asked.Filters.size(), 2u);
+    EXPECT_EQ(asked.Filters[0].Label + '|' + asked.Filters[0].Pattern,
+              QStringLiteral("Binärdateien (*.bin)|*.bin"));
+    EXPECT_EQ(asked.Filters[1].Label + '|' + asked.Filters[1].Pattern,
+              QStringLiteral("Alle Dateien|*.*"));
+    EXPECT_TRUE(board.Frames().isEmpty()) << "cancelled: no board search";
+
+    const QByteArray image("\x01\x02\x03\x04\x05\x06", 6);
+    Prompts.OpenAnswers = {Dir.Write(QStringLiteral("any.bin"), image)};
+    // The main window's target differs from the chip on the board.
+    Prompts.Answers = {QMessageBox::Yes};
+    Action("FlashBinMI")->trigger();
+    ASSERT_EQ(Prompts.Messages.size(), 1u);
+    EXPECT_TRUE(Prompts.Messages[0].Text.startsWith(QStringLiteral("Gefundener Prozessor")));
+    EXPECT_FALSE(flash->isVisible());
+    const std::vector<std::uint16_t> chip = board.Flash();
+    EXPECT_EQ(chip.at(0), 0x0201);
+    EXPECT_EQ(chip.at(2), 0x0605);
+    EXPECT_TRUE(main.Modified()) << "the document is neither saved nor built";
+    EXPECT_EQ(main.windowTitle(), QStringLiteral("Quennor - Neu"));
 }
