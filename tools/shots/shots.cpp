@@ -15,6 +15,7 @@
 #include "dialogs/fusebits.h"
 #include "dialogs/qtprompts.h"
 #include "platform/textfile.h"
+#include "programmer/devicetable.h"
 
 namespace {
 
@@ -86,21 +87,21 @@ private:
     QProcess Process;
 };
 
-// The flash dialog while it writes the example's image into a simulated ATtiny26 at a slow line
-// speed, grabbed when the programming bar is about half full.
+// The flash dialog while it fills a simulated ATtiny26 at a slow line speed, grabbed when the
+// programming bar is about half full.
 bool SaveFlashing(Prompts& prompts, const QString& path)
 {
     Board board({QStringLiteral("--chip"), QStringLiteral("ATtiny26"), QStringLiteral("--pace"),
                  QStringLiteral("4800")});
     QTemporaryDir dir;
-    QFile image(dir.filePath(QStringLiteral("blink.bin")));
+    QFile image(dir.filePath(QStringLiteral("image.bin")));
     image.open(QIODevice::WriteOnly);
     for (int i = 0; i < 1024; ++i)
         image.write(QByteArray(1, char(i * 37 % 251)));
     image.close();
 
     TFlashFM dialog(nullptr, prompts);
-    dialog.SetImage(image.fileName(), 11);
+    dialog.SetImage(image.fileName(), std::int8_t(*DeviceByName("ATtiny26")));
     bool saved = false;
     auto* bar = dialog.findChild<QProgressBar*>(QStringLiteral("ProgramPB"));
     QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) {
