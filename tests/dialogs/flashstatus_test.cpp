@@ -28,16 +28,6 @@ QByteArray Image(int bytes, int seed = 1)
     return image;
 }
 
-QByteArray AsBytes(const std::vector<std::uint16_t>& words, int bytes)
-{
-    QByteArray out;
-    for (const std::uint16_t word : words) {
-        out += char(word & 0xFF);
-        out += char(word >> 8);
-    }
-    return out.left(bytes);
-}
-
 class FlashDialog : public ::testing::Test
 {
 protected:
@@ -112,7 +102,7 @@ TEST_F(FlashDialog, ProgramsAndVerifiesANonPagedChip)
     EXPECT_EQ(Text("DeviceLB"), QStringLiteral("AT90S8515, 8K Flash, non-paged"));
     EXPECT_EQ(Bar("ProgramPB"), 100);
     EXPECT_EQ(Bar("VerifyPB"), 100);
-    EXPECT_EQ(AsBytes(board.Flash(), image.size()), image);
+    EXPECT_EQ(board.FlashBytes(image.size()), image);
     EXPECT_TRUE(board.PortFree());
 }
 
@@ -126,7 +116,7 @@ TEST_F(FlashDialog, FillsAPagedChipExactlyWithoutAsking)
     ExpectClosedAfterSuccess();
     EXPECT_TRUE(Prompts.Messages.empty()) << "an image of exactly the flash size fits";
     EXPECT_EQ(Text("DeviceLB"), QStringLiteral("ATtiny26, 2K Flash, paged"));
-    EXPECT_EQ(AsBytes(board.Flash(), 2048), image);
+    EXPECT_EQ(board.FlashBytes(2048), image);
     EXPECT_EQ(board.Frames('P').size(), 64);
     EXPECT_TRUE(board.PortFree());
 }
@@ -139,9 +129,8 @@ TEST_F(FlashDialog, LeavesTheTrailingOddByteOut)
     Pass(image, AT90S8515);
 
     ExpectClosedAfterSuccess();
-    const std::vector<std::uint16_t> flash = board.Flash();
-    EXPECT_EQ(AsBytes(flash, 200), image.left(200));
-    EXPECT_EQ(flash.at(100), 0xFFFF) << "the odd byte makes no word";
+    EXPECT_EQ(board.FlashBytes(200), image.left(200));
+    EXPECT_EQ(board.Flash().at(100), 0xFFFF) << "the odd byte makes no word";
 }
 
 TEST_F(FlashDialog, AsksBeforeOverfillingTheChip)
@@ -163,7 +152,7 @@ TEST_F(FlashDialog, AsksBeforeOverfillingTheChip)
     Prompts.Answers = {QMessageBox::Yes};
     Pass(image, ATtiny26);
     ExpectClosedAfterSuccess();
-    EXPECT_EQ(AsBytes(board.Flash(), 2048), image.left(2048));
+    EXPECT_EQ(board.FlashBytes(2048), image.left(2048));
 }
 
 TEST_F(FlashDialog, AsksWhenTheChipIsNotTheTarget)
@@ -186,7 +175,7 @@ TEST_F(FlashDialog, AsksWhenTheChipIsNotTheTarget)
         Prompts.Answers = {QMessageBox::Yes};
         Pass(image, AT90S8515);
         ExpectClosedAfterSuccess();
-        EXPECT_EQ(AsBytes(board.Flash(), 100), image);
+        EXPECT_EQ(board.FlashBytes(100), image);
         EXPECT_FALSE(board.Frames('P').isEmpty());
         EXPECT_TRUE(board.Frames('F').isEmpty());
     }
@@ -260,7 +249,7 @@ TEST_F(FlashDialog, ReportsTheFirstDifferingByteAndStartsAfreshWhenShownAgain)
     EXPECT_FALSE(OK()->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([this] { return !Dialog.Running(); }, PassMs));
     ExpectClosedAfterSuccess();
-    EXPECT_EQ(AsBytes(sound.Flash(), second.size()), second) << "the file is read again";
+    EXPECT_EQ(sound.FlashBytes(second.size()), second) << "the file is read again";
 }
 
 TEST_F(FlashDialog, ReportsAMissingBoard)
@@ -325,7 +314,7 @@ TEST_F(FlashDialog, CannotBeClosedWhilePassing)
     EXPECT_GT(attempts, 0) << "the pass ended before anyone tried to close it";
     EXPECT_EQ(refused, attempts);
     ExpectClosedAfterSuccess();
-    EXPECT_EQ(AsBytes(board.Flash(), image.size()), image);
+    EXPECT_EQ(board.FlashBytes(image.size()), image);
 }
 
 } // namespace

@@ -97,6 +97,12 @@ std::vector<std::uint16_t> BoardSim::Flash()
     return words;
 }
 
+QByteArray BoardSim::FlashBytes(qsizetype count)
+{
+    Sync();
+    return ReadAll(FDir.filePath("flash.bin")).left(count);
+}
+
 BoardSim::FuseBytes BoardSim::Fuses()
 {
     Sync();

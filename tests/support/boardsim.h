@@ -38,6 +38,8 @@ public:
 
     // The chip's flash, one word per address.
     std::vector<std::uint16_t> Flash();
+    // The first bytes of the chip's flash, low byte of each word first, as a .bin file holds them.
+    QByteArray FlashBytes(qsizetype count);
     FuseBytes Fuses();
     // Every frame the board received, oldest first, as "v 01 00 00 00".
     QStringList Frames();
