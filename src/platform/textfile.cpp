@@ -56,6 +56,19 @@ std::optional<QByteArray> EncodeCp1252(const QString& text)
     return bytes;
 }
 
+// Stateless, so that an unfinished sequence at the end is an error instead of being held back
+// for input that never comes: the text would lose its last bytes. A byte-order mark here is text,
+// not a marker to drop.
+std::optional<QString> DecodeUtf8(QByteArrayView bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        return std::nullopt;
+    return text;
+}
+
 QString NormaliseLineEnds(QString text)
 {
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -94,12 +107,16 @@ TextFileContents DecodeText(const QByteArray& bytes)
 {
     const bool bom = bytes.startsWith(Utf8Bom);
     const QByteArrayView body = bom ? QByteArrayView(bytes).sliced(3) : QByteArrayView(bytes);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-    QString text = utf8.decode(body);
-    if (!utf8.hasError())
-        return {NormaliseLineEnds(std::move(text)),
+    if (std::optional<QString> text = DecodeUtf8(body))
+        return {NormaliseLineEnds(std::move(*text)),
                 bom ? TextEncoding::Utf8WithBom : TextEncoding::Utf8};
     return {NormaliseLineEnds(DecodeCp1252(bytes)), TextEncoding::Windows1252};
+}
+
+QString DecodeLine(QByteArrayView bytes)
+{
+    std::optional<QString> text = DecodeUtf8(bytes);
+    return text ? std::move(*text) : DecodeCp1252(bytes);
 }
 
 QByteArray EncodeText(const QString& text, TextEncoding& encoding)

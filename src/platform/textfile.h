@@ -21,6 +21,10 @@ struct TextFileContents
 // CR LF, lone CR and lone LF all become '\n'.
 TextFileContents DecodeText(const QByteArray& bytes);
 
+// One line of text from outside (tool output, a store): UTF-8 when valid, else Windows-1252.
+// Line ends are left as they are.
+QString DecodeLine(QByteArrayView bytes);
+
 // Line ends become CR LF. A Windows-1252 text holding a character outside that code page is
 // encoded as UTF-8; encoding tells which one was used.
 QByteArray EncodeText(const QString& text, TextEncoding& encoding);

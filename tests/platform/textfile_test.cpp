@@ -120,3 +120,37 @@ TEST(TextFile, FailedWriteLeavesTheOldFileIntact)
     EXPECT_EQ(QFile::permissions(path) & (QFile::ReadGroup | QFile::ReadOther), QFile::ReadGroup)
         << "saving keeps the file's permissions";
 }
+
+// An unfinished UTF-8 sequence at the very end once made a file count as UTF-8 and lose the
+// bytes of that sequence on the next save.
+TEST(TextFile, EveryShortFileSurvivesLoadAndSave)
+{
+    int lost = 0;
+    const auto check = [&lost](const QByteArray& bytes) {
+        if (bytes.contains('\r') || bytes.contains('\n'))
+            return;
+        if (RoundTrip(bytes) != bytes && ++lost <= 5)
+            ADD_FAILURE() << "changed: " << bytes.toHex().constData();
+    };
+    for (int first = 0; first < 256; ++first) {
+        check(QByteArray(1, char(first)));
+        for (int second = 0; second < 256; ++second)
+            check(QByteArray{char(first), char(second)});
+    }
+    EXPECT_EQ(lost, 0);
+
+    const QByteArray mass = "// Ma\xDF";
+    TextEncoding encoding{};
+    EXPECT_EQ(RoundTrip(mass, &encoding), mass);
+    EXPECT_EQ(encoding, TextEncoding::Windows1252);
+    EXPECT_EQ(DecodeText(mass).Text, QStringLiteral("// Maß"));
+    EXPECT_EQ(DecodeText("\xEF\xBB\xBF\xEF\xBB\xBFx").Text, QChar(0xFEFF) + QStringLiteral("x"));
+}
+
+TEST(TextFile, LinesAreDecodedOneByOne)
+{
+    EXPECT_EQ(DecodeLine("int x = \"Gr\xC3\xBC\xC3\x9F\";"), QStringLiteral("int x = \"Grüß\";"));
+    EXPECT_EQ(DecodeLine("int x = \"Gr\xFC\xDF\";"), QStringLiteral("int x = \"Grüß\";"));
+    EXPECT_EQ(DecodeLine("Ma\xC3"), QStringLiteral("MaÃ"));
+    EXPECT_EQ(DecodeLine(""), QString());
+}
