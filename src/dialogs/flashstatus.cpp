@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -12,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/prompts.h"
+#include "platform/regularfile.h"
 #include "programmer/avrflash2.h"
 
 namespace {
@@ -26,10 +26,12 @@ QProgressBar* MakeProgressBar(const char* name)
     return bar;
 }
 
+// Values come from the board, so they are shown as plain text, markup and all.
 QLabel* MakeValue(const char* name)
 {
     auto* label = new QLabel;
     label->setObjectName(QLatin1String(name));
+    label->setTextFormat(Qt::PlainText);
     return label;
 }
 
@@ -106,10 +108,11 @@ void TFlashFM::SetImage(const QString& fileName, std::int8_t target)
     FTarget = target;
 }
 
-void TFlashFM::showEvent(QShowEvent* event)
+void TFlashFM::setVisible(bool visible)
 {
-    QDialog::showEvent(event);
-    FormShow();
+    if (visible && !isVisible())
+        FormShow();
+    QDialog::setVisible(visible);
 }
 
 void TFlashFM::FormShow()
@@ -156,10 +159,10 @@ void TFlashFM::AfterShowTMTimer()
 
 bool TFlashFM::LoadImage()
 {
-    QFile file(FFileName);
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> read = ReadRegularFile(FFileName, qint64(MaxImageWords) * 2);
+    if (!read)
         return false;
-    const QByteArray bytes = file.read(qint64(MaxImageWords) * 2);
+    const QByteArray& bytes = *read;
     FImageWords = int(bytes.size() / 2);
     for (int i = 0; i < FImageWords; ++i)
         FImage[i] = std::uint16_t(std::uint8_t(bytes[2 * i]) | std::uint8_t(bytes[2 * i + 1]) << 8);
@@ -195,14 +198,14 @@ bool TFlashFM::Flash()
         ShowResult(BoardLB, QStringLiteral("Nicht gefunden!"));
         return true;
     }
-    BoardLB->setText(QStringLiteral("%1 auf %2 an COM%3 gefunden.")
-                         .arg(link.SWVersion, link.HWVersion)
-                         .arg(link.Port));
+    // Joined, not substituted: a version text may itself hold "%1".
+    BoardLB->setText(link.SWVersion + QStringLiteral(" auf ") + link.HWVersion +
+                     QStringLiteral(" an COM") + QString::number(link.Port) +
+                     QStringLiteral(" gefunden."));
     ShowResult(DeviceLB,
-               QStringLiteral("%1, %2K Flash, %3")
-                   .arg(link.DeviceName())
-                   .arg(link.FlashWords() * 2 / 1024)
-                   .arg(link.IsPaged() ? QStringLiteral("paged") : QStringLiteral("non-paged")));
+               link.DeviceName() + QStringLiteral(", ") +
+                   QString::number(link.FlashWords() * 2 / 1024) + QStringLiteral("K Flash, ") +
+                   (link.IsPaged() ? QStringLiteral("paged") : QStringLiteral("non-paged")));
     if (FTarget != link.Device &&
         !Confirm(QStringLiteral("Gefundener Prozessor unterscheidet sich vom eingestellten "
                                 "Zielsystem. Trotzdem flashen?")))

@@ -28,8 +28,11 @@ public:
     void SetImage(const QString& fileName, std::int8_t target);
     bool Running() const { return FRunning; }
 
+    // Each showing by the program resets the display and starts one pass. A window restored from
+    // its icon is shown again by the window system, not by the program, and starts nothing.
+    void setVisible(bool visible) override;
+
 protected:
-    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 

@@ -5,6 +5,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QtTest/qtestspontaneevent.h>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -68,6 +71,28 @@ protected:
         for (const QLabel* label : Dialog.findChildren<QLabel*>())
             EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()))
                 << label->text().toStdString() << " is cut off";
+    }
+
+    // What the user sees in the dialog, to compare before and after a restore.
+    QStringList Display()
+    {
+        QStringList display;
+        for (const char* label : {"BoardLB", "DeviceLB", "ProgramStatusLB", "VerifyStatusLB"})
+            display << Text(label);
+        display << QString::number(Bar("ProgramPB")) << QString::number(Bar("VerifyPB"))
+                << QString::number(OK()->isEnabled());
+        return display;
+    }
+
+    // Minimise and restore as the window system does: the window was never hidden by the
+    // program, so the restore arrives as spontaneous hide and show events.
+    void MinimiseAndRestore()
+    {
+        Dialog.setWindowState(Qt::WindowMinimized);
+        Dialog.setWindowState(Qt::WindowNoState);
+        QShowEvent shown;
+        QSpontaneKeyEvent::setSpontaneous(&shown);
+        QCoreApplication::sendEvent(&Dialog, &shown);
     }
 
     void ExpectWarning(std::size_t index, const QString& text)
@@ -315,6 +340,95 @@ TEST_F(FlashDialog, CannotBeClosedWhilePassing)
     EXPECT_EQ(refused, attempts);
     ExpectClosedAfterSuccess();
     EXPECT_EQ(board.FlashBytes(image.size()), image);
+}
+
+// A restore by the window system once started a second pass: erasing the chip again, nested in
+// the running pass, or hidden after the dialog had closed itself.
+TEST_F(FlashDialog, ARestoredWindowStartsNothing)
+{
+    BoardSim board({"--chip", "AT90S8515", "--pace", "115200"});
+    board.MapAsPort(1);
+    const QByteArray image = Image(4000);
+    const auto restoreWhen = [this](QProgressBar* bar, int percent) {
+        return QObject::connect(
+            bar, &QProgressBar::valueChanged, &Dialog, [=, this, done = false](int value) mutable {
+                if (done || value < percent)
+                    return;
+                done = true;
+                const QStringList before = Display();
+                MinimiseAndRestore();
+                EXPECT_EQ(Display(), before) << "percent " << percent;
+                EXPECT_FALSE(Dialog.close()) << "the close guard holds after a restore";
+                EXPECT_TRUE(Dialog.Running());
+            });
+    };
+    {
+        SCOPED_TRACE("restored during the start wait, mid-pass and at the end of the pass");
+        Dialog.SetImage(Dir.Write(QStringLiteral("image.bin"), image), std::int8_t(AT90S8515));
+        const auto mid = restoreWhen(Child<QProgressBar>("ProgramPB"), 50);
+        const auto end = restoreWhen(Child<QProgressBar>("VerifyPB"), 100);
+        Dialog.show();
+        MinimiseAndRestore();
+        EXPECT_FALSE(Dialog.Running() && OK()->isEnabled());
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !Dialog.Running(); }, PassMs));
+        QObject::disconnect(mid);
+        QObject::disconnect(end);
+        ExpectClosedAfterSuccess();
+        QTest::qWait(300);
+        EXPECT_FALSE(Dialog.isVisible()) << "no hidden pass after the dialog closed";
+        EXPECT_EQ(board.Frames('C').size(), 1);
+        EXPECT_EQ(board.FlashBytes(image.size()), image);
+    }
+    SCOPED_TRACE("restored while the dialog waits for OK after a failure");
+    board.Stop();
+    BoardSim faulty({"--chip", "AT90S8515", "--corrupt", "5:0xFF00"});
+    faulty.MapAsPort(1);
+    Pass(Image(400), AT90S8515);
+    ExpectWaitingForOK();
+    const QStringList failed = Display();
+    MinimiseAndRestore();
+    QTest::qWait(300);
+    EXPECT_EQ(Display(), failed);
+    ExpectWaitingForOK();
+    EXPECT_EQ(Text("VerifyStatusLB"), QStringLiteral("Fehler bei Byte 10"));
+    EXPECT_EQ(faulty.Frames('C').size(), 1);
+}
+
+// A FIFO never ends its open and /dev/zero never ends its data: only regular files are images.
+TEST_F(FlashDialog, ReadsOnlyRegularFiles)
+{
+    BoardSim board({"--chip", "AT90S8515"});
+    board.MapAsPort(1);
+    const QString fifo = Dir.Path(QStringLiteral("image.fifo"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path : {fifo, QStringLiteral("/dev/zero"), Dir.Path(QString())}) {
+        SCOPED_TRACE(path.toStdString());
+        Prompts.Messages.clear();
+        Prompts.Answers = {QMessageBox::Ok};
+        Dialog.SetImage(path, std::int8_t(AT90S8515));
+        Dialog.show();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !Dialog.Running(); }, 5000));
+        ASSERT_EQ(Prompts.Messages.size(), 1u);
+        EXPECT_EQ(Prompts.Messages[0].Text,
+                  QStringLiteral("Could not open input file for flashing!"));
+        ExpectWaitingForOK();
+        Dialog.accept();
+    }
+    EXPECT_TRUE(board.Frames().isEmpty());
+}
+
+TEST_F(FlashDialog, ShowsTheBoardsTextsAsTheyCame)
+{
+    const QString sw = QStringLiteral("SW%1 <b>2</b>");
+    const QString hw = QStringLiteral("HW%2 %3 &amp;");
+    BoardSim board({"--chip", "ATtiny26", "--sw", sw, "--hw", hw});
+    board.MapAsPort(4);
+    Pass(Image(64), ATtiny26);
+    ExpectClosedAfterSuccess();
+    EXPECT_EQ(Text("BoardLB"),
+              sw + QStringLiteral(" auf ") + hw + QStringLiteral(" an COM4 gefunden."));
+    for (const char* name : {"BoardLB", "DeviceLB", "ProgramStatusLB", "VerifyStatusLB"})
+        EXPECT_EQ(Child<QLabel>(name)->textFormat(), Qt::PlainText) << name;
 }
 
 } // namespace

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <optional>
+
+#include <QByteArray>
+#include <QString>
+
+// Reads the first maxBytes bytes (all of them for -1) of a regular file. Nothing when the path
+// cannot be opened or names anything but a regular file: a FIFO or a device would block the
+// program or never end.
+std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes = -1);
