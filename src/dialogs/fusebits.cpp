@@ -97,12 +97,14 @@ void TFuseBitsFM::CreateControls()
     connect(CloseBT, &QPushButton::clicked, this, &TFuseBitsFM::CloseBTClick);
 }
 
-void TFuseBitsFM::showEvent(QShowEvent* event)
+void TFuseBitsFM::setVisible(bool visible)
 {
-    FormShow();
-    QDialog::showEvent(event);
-    if (const QScreen* display = screen())
-        move(pos() + display->availableGeometry().center() - frameGeometry().center());
+    const bool showing = visible && !isVisible();
+    if (showing)
+        FormShow();
+    QDialog::setVisible(visible);
+    if (showing && screen())
+        move(pos() + screen()->availableGeometry().center() - frameGeometry().center());
 }
 
 void TFuseBitsFM::FormShow()

@@ -25,8 +25,9 @@ public:
     std::uint8_t LowFuse() const;
     std::uint8_t HighFuse() const;
 
-protected:
-    void showEvent(QShowEvent* event) override;
+    // Only a showing by the program runs the show handler; a restore from the window's icon shows
+    // it exactly as it was.
+    void setVisible(bool visible) override;
 
 private:
     void CreateControls();

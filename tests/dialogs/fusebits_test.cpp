@@ -207,4 +207,30 @@ TEST_F(FuseBitsDialog, OpensInTheMiddleOfTheScreenWhateverItsOwner)
     EXPECT_TRUE(dialog.isModal());
 }
 
+// The window system shows a restored window again; that once ran the show handler, which took
+// the write button back and moved the dialog to the middle of the screen.
+TEST_F(FuseBitsDialog, ARestoreKeepsTheDialogAsItWas)
+{
+    BoardSim board({"--chip", "ATtiny26", "--fuses", "0xE1,0xF7"});
+    board.MapAsPort(1);
+    Button("ReadBT")->click();
+    ASSERT_TRUE(Button("WriteBT")->isEnabled());
+    Dialog.move(Dialog.pos() + QPoint(40, 30));
+    const QPoint moved = Dialog.pos();
+
+    Dialog.setWindowState(Qt::WindowMinimized);
+    Dialog.setWindowState(Qt::WindowNoState);
+
+    EXPECT_EQ(Dialog.pos(), moved);
+    EXPECT_TRUE(Button("WriteBT")->isEnabled());
+    Box("L0CB")->setChecked(false);
+    Button("WriteBT")->click();
+    EXPECT_EQ(Status(), QStringLiteral("Fuse Bits geschrieben."));
+    EXPECT_EQ(board.Fuses().Low, 0xE0);
+
+    Dialog.hide();
+    Dialog.show();
+    EXPECT_FALSE(Button("WriteBT")->isEnabled()) << "a new showing still asks for a read first";
+}
+
 } // namespace
