@@ -1,12 +1,14 @@
 #include "dialogs/about.h"
 
 #include <functional>
+#include <utility>
 
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QEvent>
 #include <QFrame>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -48,12 +50,14 @@ QLabel* MakeLink(const QString& text, const char* name)
     return label;
 }
 
-// Clicks on a plain label, which has no clicked signal of its own.
+// Clicks on a plain label, which has no clicked signal of its own. A click is a left press and
+// its release over the label, as on a button: a release elsewhere takes the click back.
 class ClickFilter final : public QObject
 {
 public:
     ClickFilter(QLabel* label, std::function<void()> onClick)
         : QObject(label)
+        , Label(label)
         , OnClick(std::move(onClick))
     {
         label->installEventFilter(this);
@@ -62,15 +66,25 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::MouseButtonRelease) {
-            OnClick();
+        const auto type = event->type();
+        if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease)
+            return QObject::eventFilter(watched, event);
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton)
             return true;
+        const bool over = Label->rect().contains(mouse->position().toPoint());
+        if (type == QEvent::MouseButtonPress) {
+            Pressed = over;
+        } else if (std::exchange(Pressed, false) && over) {
+            OnClick();
         }
-        return QObject::eventFilter(watched, event);
+        return true;
     }
 
 private:
+    QLabel* Label;
     std::function<void()> OnClick;
+    bool Pressed = false;
 };
 
 } // namespace
@@ -139,10 +153,11 @@ TAboutFM::TAboutFM(QWidget* owner)
     setFixedSize(sizeHint().expandedTo(QSize(262, 178)));
 }
 
-void TAboutFM::showEvent(QShowEvent* event)
+void TAboutFM::setVisible(bool visible)
 {
-    FormShow();
-    QDialog::showEvent(event);
+    if (visible && !isVisible())
+        FormShow();
+    QDialog::setVisible(visible);
 }
 
 void TAboutFM::FormShow()

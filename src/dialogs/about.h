@@ -41,8 +41,9 @@ public:
     static const QString WebAddress;
     static const QString MailAddress;
 
-protected:
-    void showEvent(QShowEvent* event) override;
+    // Only a showing by the program runs the show handler; a restore from the window's icon shows
+    // it exactly as it was.
+    void setVisible(bool visible) override;
 
 private:
     void FormShow();

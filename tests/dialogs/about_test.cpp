@@ -35,15 +35,15 @@ public slots:
     void Open(const QUrl& url) { Opened << url; }
 };
 
-void Click(QLabel* label)
+// A press at one point of the label and the release at another.
+void Click(QLabel* label, Qt::MouseButton button = Qt::LeftButton, QPointF release = {5, 5})
 {
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), label->mapToGlobal(QPointF(5, 5)),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5),
-                        label->mapToGlobal(QPointF(5, 5)), Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
-    QCoreApplication::sendEvent(label, &press);
-    QCoreApplication::sendEvent(label, &release);
+    QMouseEvent down(QEvent::MouseButtonPress, QPointF(5, 5), label->mapToGlobal(QPointF(5, 5)),
+                     button, button, Qt::NoModifier);
+    QMouseEvent up(QEvent::MouseButtonRelease, release, label->mapToGlobal(release), button,
+                   Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(label, &down);
+    QCoreApplication::sendEvent(label, &up);
 }
 
 } // namespace
@@ -83,6 +83,23 @@ TEST(AboutDialog, ShowsTheBuildsVersionAndOpensTheMakersLinks)
     Click(about.findChild<QLabel*>(QStringLiteral("MailLB")));
     EXPECT_EQ(desktop.Opened, QList<QUrl>({QUrl("https://www.tarnwick.example/quennor/"),
                                            QUrl("mailto:quennor@tarnwick.example")}));
+}
+
+// A link opens like a button: a left press released over it. Other buttons, and a press taken
+// off the label before the release, open nothing.
+TEST(AboutDialog, OnlyALeftClickOverALinkOpensIt)
+{
+    TAboutFM about(nullptr);
+    about.show();
+    auto* web = about.findChild<QLabel*>(QStringLiteral("WebLB"));
+    UrlCatcher desktop;
+    Click(web, Qt::RightButton);
+    Click(web, Qt::MiddleButton);
+    Click(web, Qt::LeftButton, QPointF(-20, 5));
+    Click(web, Qt::LeftButton, QPointF(5, web->height() + 10));
+    EXPECT_TRUE(desktop.Opened.isEmpty());
+    Click(web, Qt::LeftButton, QPointF(web->width() - 2, 5));
+    EXPECT_EQ(desktop.Opened, QList<QUrl>({QUrl("https://www.tarnwick.example/quennor/")}));
 }
 
 #include "about_test.moc"
