@@ -16,6 +16,8 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -28,8 +30,6 @@
 #include "app/targetdirective.h"
 #include "app/textsearch.h"
 #include "build/buildsteps.h"
-#include "build/messages.h"
-#include "build/toolrunner.h"
 #include "dialogs/about.h"
 #include "dialogs/flashstatus.h"
 #include "dialogs/fusebits.h"
@@ -112,6 +112,7 @@ TMainFM::TMainFM(Prompts& prompts, QStringList arguments, QString appDir)
                                : std::move(appDir))
     , FGccPath(FAppDir + QStringLiteral("bin/avr-gcc"))
     , FObjcopyPath(FAppDir + QStringLiteral("bin/avr-objcopy"))
+    , FBuilder(FGccPath, FObjcopyPath)
 {
     setObjectName(QStringLiteral("MainFM"));
     CreateControls();
@@ -121,6 +122,12 @@ TMainFM::TMainFM(Prompts& prompts, QStringList arguments, QString appDir)
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget*, QWidget* now) { FocusChanged(now); });
+    FBuilder.OnRow = [this](const TMessageRow& row) {
+        AddRow(row);
+    };
+    FBuilder.OnListing = [this](const QString& path) {
+        LoadListing(path);
+    };
     NewDocument();
     UpdateActions();
 }
@@ -230,8 +237,8 @@ void TMainFM::CreateFileMenu()
     OnClick(AddItem(FileMI, "FlashBinMI", QStringLiteral("&Binärdatei flashen...")),
             &TMainFM::FlashBinMIClick);
     FileMI->addSeparator()->setObjectName(QStringLiteral("N3"));
-    OnClick(AddItem(FileMI, "ExitMI", QStringLiteral("&Beenden"), Qt::ALT | Qt::Key_X),
-            &TMainFM::ExitMIClick);
+    ExitMI = AddItem(FileMI, "ExitMI", QStringLiteral("&Beenden"), Qt::ALT | Qt::Key_X);
+    OnClick(ExitMI, &TMainFM::ExitMIClick);
 }
 
 void TMainFM::CreateEditMenu()
@@ -310,8 +317,8 @@ void TMainFM::CreateOtherMenus()
 {
     auto* extras = menuBar()->addMenu(QStringLiteral("&Extras"));
     extras->setObjectName(QStringLiteral("ExtrasMI"));
-    OnClick(AddItem(extras, "FuseBitsMI", QStringLiteral("Fuse Bits...")),
-            &TMainFM::FuseBitsMIClick);
+    FuseBitsMI = AddItem(extras, "FuseBitsMI", QStringLiteral("Fuse Bits..."));
+    OnClick(FuseBitsMI, &TMainFM::FuseBitsMIClick);
 
     ViewMI = menuBar()->addMenu(QStringLiteral("&Ansicht"));
     ViewMI->setObjectName(QStringLiteral("ViewMI"));
@@ -356,6 +363,13 @@ void TMainFM::FormShow()
 
 void TMainFM::closeEvent(QCloseEvent* event)
 {
+    // The build's files must stay whole, so a close while the tools run waits for its end.
+    if (FBuilding) {
+        FCloseWhenBuilt = true;
+        event->ignore();
+        return;
+    }
+    FCloseWhenBuilt = false;
     bool canClose = false;
     Guarded([&] { canClose = NewDocument(); });
     event->setAccepted(canClose);
@@ -591,7 +605,7 @@ void TMainFM::FlashBinMIClick()
 
 void TMainFM::ShowFlashDialog(const QString& imagePath)
 {
-    if (!FDialogs.FlashFM)
+    if (!FDialogs.FlashFM || FDialogs.FlashFM->isVisible())
         return;
     FDialogs.FlashFM->SetImage(imagePath, FTarget);
     FDialogs.FlashFM->exec();
@@ -731,68 +745,52 @@ void TMainFM::MainRDReplace(FindDialog* sender, bool all)
 
 void TMainFM::Build(bool flash)
 {
-    if (!SaveDocument())
+    if (FBuilding || !SaveDocument())
         return;
+    if (RunBuild() && flash && !FCloseWhenBuilt)
+        ShowFlashDialog(BuildFiles(FFileName).Binary);
+}
+
+bool TMainFM::RunBuild()
+{
+    FBuilding = true;
+    const QList<QPointer<QAction>> locked = LockCommands();
+    const auto unlock = qScopeGuard([this, &locked] {
+        FBuilding = false;
+        for (QAction* command : locked)
+            if (command)
+                command->setEnabled(true);
+        // The user asked to close while the tools ran; that close goes on now, prompt and all.
+        if (FCloseWhenBuilt)
+            QTimer::singleShot(0, this, &QWidget::close);
+    });
     MsgLV->clear();
-    QCoreApplication::processEvents();
-    const TBuildFiles files = BuildFiles(FFileName);
     ClearListing();
-    QFile::remove(files.Listing);
-    const bool compiled =
-        CompileSource(files.Source, files.Object, FCreateListing ? files.Listing : QString());
-    if (FCreateListing && QFile::exists(files.Listing))
-        LoadListing(files.Listing);
-    if (!compiled || !LinkObject(files.Object, files.Program) ||
-        !ConvertToHex(files.Program, files.Hex) || !ConvertToBinary(files.Program, files.Binary))
-        return;
-    QFile::remove(files.Object);
-    QFile::remove(files.Program);
-    AddRow(CompletionText(ImageSize(files.Binary)));
-    if (flash)
-        ShowFlashDialog(files.Binary);
+    QCoreApplication::processEvents();
+    return FBuilder.Build(FFileName, McuNames[FTarget], FCreateListing);
 }
 
-bool TMainFM::CompileSource(const QString& source, const QString& object, const QString& listing)
+// Events are processed while the tools run, so every command that would start another operation
+// or change the file being built is switched off until the build has ended.
+QList<QPointer<QAction>> TMainFM::LockCommands()
 {
-    return RunStep(CompileStep(FGccPath, McuNames[FTarget], source, object, listing));
-}
-
-bool TMainFM::LinkObject(const QString& object, const QString& program)
-{
-    return RunStep(LinkStep(FGccPath, McuNames[FTarget], object, program));
-}
-
-bool TMainFM::ConvertToHex(const QString& program, const QString& hex)
-{
-    return RunStep(HexStep(FObjcopyPath, program, hex));
-}
-
-bool TMainFM::ConvertToBinary(const QString& program, const QString& binary)
-{
-    return RunStep(BinaryStep(FObjcopyPath, program, binary));
-}
-
-bool TMainFM::RunStep(const TToolStep& step)
-{
-    AddRow(step.Status);
-    QStringList lines;
-    const bool succeeded = RunTool(step.CommandLine, -1, lines);
-    ParseMessages(lines);
-    return succeeded;
-}
-
-void TMainFM::AddRow(const QString& text)
-{
-    ParseMessages({text});
-}
-
-void TMainFM::ParseMessages(const QStringList& lines)
-{
-    for (const QString& line : lines) {
-        const TMessageRow row = SplitMessage(line);
-        auto* item = new QTreeWidgetItem(MsgLV, {row.Message, row.File, row.Line});
-        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    QList<QAction*> commands = FileMI->actions() + ProjectMI->actions() + TargetMI->actions();
+    commands << FuseBitsMI;
+    QList<QPointer<QAction>> locked;
+    for (QAction* command : commands) {
+        if (command->menu() || command->isSeparator() || command == ExitMI ||
+            command == CreateListingMI || !command->isEnabled())
+            continue;
+        command->setEnabled(false);
+        locked << command;
     }
+    return locked;
+}
+
+void TMainFM::AddRow(const TMessageRow& row)
+{
+    auto* item = new QTreeWidgetItem(MsgLV, {row.Message, row.File, row.Line});
+    item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
 }
 
 void TMainFM::MsgLVDblClick()

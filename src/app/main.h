@@ -3,9 +3,12 @@
 #include <cstdint>
 #include <exception>
 
+#include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
+#include "build/builder.h"
 #include "platform/textfile.h"
 
 class FindDialog;
@@ -21,7 +24,6 @@ class TAboutFM;
 class TFlashFM;
 class TFuseBitsFM;
 class TRegMru;
-struct TToolStep;
 
 // The three dialogs the main window shows; they live as long as the main window.
 struct TDialogs
@@ -59,11 +61,7 @@ public:
     void LoadListing(const QString& path);
     void ShowFlashDialog(const QString& imagePath);
     void Build(bool flash);
-    bool CompileSource(const QString& source, const QString& object, const QString& listing);
-    bool LinkObject(const QString& object, const QString& program);
-    bool ConvertToHex(const QString& program, const QString& hex);
-    bool ConvertToBinary(const QString& program, const QString& binary);
-    void ParseMessages(const QStringList& lines);
+    bool Building() const { return FBuilding; }
     static void GotoLine(QPlainTextEdit* editor, int line);
 
     // Shows an error that ended an operation, as the application does for every handler.
@@ -131,8 +129,9 @@ private:
     void FlashBinMIClick();
     void CompileMIClick() { Build(false); }
     void CompileAndFlashMIClick() { Build(true); }
-    bool RunStep(const TToolStep& step);
-    void AddRow(const QString& text);
+    bool RunBuild();
+    QList<QPointer<QAction>> LockCommands();
+    void AddRow(const TMessageRow& row);
     void MsgLVDblClick();
     void FuseBitsMIClick();
 
@@ -160,6 +159,9 @@ private:
     QString FAppDir;
     QString FGccPath;
     QString FObjcopyPath;
+    TBuilder FBuilder;
+    bool FBuilding = false;
+    bool FCloseWhenBuilt = false;
     TextEncoding FEncoding = TextEncoding::Utf8;
     QWidget* FActiveControl = nullptr;
     bool FShown = false;
@@ -180,6 +182,8 @@ private:
     QMenu* TargetMI = nullptr;
     QMenu* ViewMI = nullptr;
     QActionGroup* TargetGroup = nullptr;
+    QAction* ExitMI = nullptr;
+    QAction* FuseBitsMI = nullptr;
     QAction* CreateListingMI = nullptr;
     QAction* ShowListingMI = nullptr;
     QAction* EditUndoAC = nullptr;

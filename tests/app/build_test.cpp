@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
@@ -50,6 +51,44 @@ protected:
     }
 
     QString LastRow() { return Rows().value(Rows().size() - 1); }
+
+    // Tools that note their name and take their time before the real tool chain does the work,
+    // so that requests can arrive while each one runs.
+    QString SlowTools()
+    {
+        const QString appDir = Dir.Path(QStringLiteral("slow/"));
+        QDir().mkpath(appDir + QStringLiteral("bin"));
+        for (const char* tool : {"avr-gcc", "avr-objcopy"}) {
+            const QString path = Dir.Write(
+                QStringLiteral("slow/bin/") + tool,
+                QByteArray("#!/bin/sh\necho \"$(basename \"$0\")\" >> \"$(dirname \"$0\")/runs\"\n"
+                           "sleep 0.25\nexec /usr/bin/") +
+                    tool + " \"$@\"\n");
+            QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+        }
+        return appDir;
+    }
+
+    QStringList ToolRuns(const QString& appDir)
+    {
+        return QString::fromUtf8(TempDir::Read(appDir + QStringLiteral("bin/runs")))
+            .split('\n', Qt::SkipEmptyParts);
+    }
+
+    // Every way a user asks for another build or another file while one build runs.
+    void Interfere()
+    {
+        EXPECT_TRUE(Main->Building());
+        for (const char* name : {"CompileMI", "CompileAndFlashMI", "NewMI", "OpenMI", "SaveMI",
+                                 "SaveAsMI", "FlashBinMI", "ATtiny26MI", "FuseBitsMI"}) {
+            EXPECT_FALSE(Action(QLatin1String(name))->isEnabled()) << name;
+            Action(QLatin1String(name))->trigger();
+        }
+        QTest::keyClick(Main->Editor(), Qt::Key_F9, Qt::ControlModifier);
+        QTest::keyClick(Main->Editor(), Qt::Key_F9);
+        QTest::keyClick(Main->Editor(), Qt::Key_S, Qt::ControlModifier);
+        QTest::keyClick(Main->Editor(), Qt::Key_N, Qt::ControlModifier);
+    }
 
     QString Source(const QString& name, const QByteArray& text)
     {
@@ -253,4 +292,70 @@ TEST_F(Build, CompileAndFlashProgramsTheBoard)
     ASSERT_FALSE(image.isEmpty());
     EXPECT_EQ(board.FlashBytes(image.size()), image);
     EXPECT_EQ(LastRow(), QStringLiteral("Fertig, %1 Bytes Code.||").arg(image.size()));
+}
+
+// Events are processed while the tools run; a second request there once started a nested build
+// that deleted the files the first one still needed.
+TEST_F(Build, ASecondRequestWhileToolsRunStartsNothingAndACloseWaits)
+{
+    const QString appDir = SlowTools();
+    const QString source = Dir.Path(QStringLiteral("blink.c"));
+    QFile::copy(QStringLiteral(QUENNOR_SOURCE_DIR "/examples/blink.c"), source);
+    TMainFM& main = Window(appDir);
+    main.LoadDocument(source);
+    main.show();
+    QApplication::setActiveWindow(&main);
+    bool closedEarly = false;
+    const auto interfereAndClose = [&] {
+        Interfere();
+        main.close();
+        closedEarly |= !main.isVisible();
+    };
+    QTimer::singleShot(0, &main, interfereAndClose);
+    QTimer::singleShot(400, &main, interfereAndClose);
+    Action(QStringLiteral("CompileMI"))->trigger();
+
+    EXPECT_EQ(ToolRuns(appDir), QStringList({"avr-gcc", "avr-gcc", "avr-objcopy", "avr-objcopy"}));
+    EXPECT_EQ(Rows().filter(QStringLiteral("Kompiliere ")).size(), 1);
+    EXPECT_TRUE(LastRow().startsWith(QStringLiteral("Fertig, ")))
+        << Rows().join('\n').toStdString();
+    EXPECT_EQ(QDir(Dir.Path("")).entryList(QDir::Files),
+              QStringList({"blink.bin", "blink.c", "blink.hex"}));
+    EXPECT_EQ(main.Target(), 8);
+    EXPECT_EQ(main.FileName(), source);
+    EXPECT_FALSE(closedEarly) << "a close waits for the build";
+    EXPECT_TRUE(Action(QStringLiteral("CompileMI"))->isEnabled());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !main.isVisible(); }, 2000))
+        << "the close goes on once the build has ended";
+}
+
+TEST_F(Build, TheFlashDialogOpensOnlyAfterTheOneBuild)
+{
+    BoardSim::MapPorts({});
+    const QString appDir = SlowTools();
+    const QString source = Dir.Path(QStringLiteral("blink.c"));
+    QFile::copy(QStringLiteral(QUENNOR_SOURCE_DIR "/examples/blink.c"), source);
+    TMainFM& main = Window(appDir);
+    auto* flash = new TFlashFM(&main, Prompts);
+    main.SetDialogs({flash, nullptr, nullptr});
+    main.LoadDocument(source);
+    main.show();
+    QApplication::setActiveWindow(&main);
+    QStringList runsAtFlash;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (!flash->isVisible() || flash->Running())
+            return;
+        runsAtFlash << QString::number(ToolRuns(appDir).size());
+        flash->done(0);
+    });
+    watcher.start(50);
+    QTimer::singleShot(0, &main, [this] { Interfere(); });
+    QTimer::singleShot(400, &main, [this] { Interfere(); });
+    Action(QStringLiteral("CompileAndFlashMI"))->trigger();
+    qunsetenv("QUENNOR_PORTS");
+
+    EXPECT_EQ(runsAtFlash, QStringList({"4"})) << "one flash dialog, after all four tools";
+    EXPECT_EQ(ToolRuns(appDir).size(), 4);
+    EXPECT_TRUE(QFile::exists(Dir.Path(QStringLiteral("blink.bin"))));
 }

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+#include <QString>
+
+#include "build/messages.h"
+
+struct TToolStep;
+
+// One build of a source file: compile, link, convert to hex and to binary, stopping at the first
+// tool that fails; after success the object and program files are deleted and the completion row
+// follows. It reports rows and the listing through callbacks and shows nothing itself.
+class TBuilder final
+{
+public:
+    TBuilder(QString gccPath, QString objcopyPath);
+
+    // Each row for the message list, as it comes: status rows and the tools' error output.
+    std::function<void(const TMessageRow& row)> OnRow;
+    // The listing file, once the compile step has written it.
+    std::function<void(const QString& path)> OnListing;
+
+    // mcu is the compiler's device name. True when all four steps succeeded.
+    bool Build(const QString& source, std::string_view mcu, bool createListing);
+
+private:
+    bool RunStep(const TToolStep& step);
+    void AddRow(const QString& text);
+
+    const QString FGccPath;
+    const QString FObjcopyPath;
+};
