@@ -343,3 +343,23 @@ TEST_F(RegMruTest, HeldAccessObjectTakesRootKeyAndLazyWrite)
     EXPECT_TRUE(TempDir::Read(Hive("currentconfig.reg")).contains("\"H0\"=\"/a.c\""));
     EXPECT_FALSE(QFile::exists(Hive()));
 }
+
+// A stray byte once turned every non-ASCII path of the store into mojibake, written back at exit.
+// Now it changes only how its own line reads.
+TEST_F(RegMruTest, AStrayByteElsewhereLeavesThePathsAsTheyWere)
+{
+    const QByteArray comment = "; gespeichert von \x81\xFE\r\n";
+    Config.WriteHive("REGEDIT4\r\n" + comment + "\r\n" + MruSection +
+                     Lines({"\"Count\"=\"4\"", "\"MaxFiles\"=\"10\"",
+                            "\"H0\"=\"/home/j\xC3\xB6rg/a.c\"", "\"H1\"=\"/home/j\xF6rg/b.c\"",
+                            "\"H2\"=\"/home/\xD0\x96\xC3\xA4/c.c\"", "\"H3\"=\"/home/\x80.c\""}));
+    const QStringList paths{"/home/jörg/a.c", "/home/jörg/b.c", "/home/Жä/c.c", "/home/€.c"};
+    EXPECT_EQ(Names(*MainMru()), paths);
+    EXPECT_EQ(
+        TempDir::Read(Hive()),
+        "REGEDIT4\r\n" + comment + "\r\n" + MruSection +
+            Lines({"\"Count\"=\"4\"", "\"MaxFiles\"=\"10\"", "\"H0\"=\"/home/j\xC3\xB6rg/a.c\"",
+                   "\"H1\"=\"/home/j\xC3\xB6rg/b.c\"", "\"H2\"=\"/home/\xD0\x96\xC3\xA4/c.c\"",
+                   "\"H3\"=\"/home/\xE2\x82\xAC.c\""}));
+    EXPECT_EQ(Names(*MainMru()), paths);
+}
