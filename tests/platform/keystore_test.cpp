@@ -119,21 +119,26 @@ TEST(KeyStore, BadHiveFilesAreSurvived)
         EXPECT_TRUE(QFileInfo(home.Hive()).isDir());
     }
     {
-        SCOPED_TRACE("a FIFO and a huge file are neither read nor overwritten, and nothing waits");
+        SCOPED_TRACE("a FIFO, a huge file and half a UTF-16 character are neither read nor "
+                     "overwritten, and nothing waits");
         ConfigHome home;
         home.WriteHive({});
         QFile huge(home.Hive("localmachine.reg"));
         ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(64) << 20 | 1));
         huge.close();
+        const QByteArray odd("\xFF\xFE[\0A\0]\0\r\0\n\0x", 13);
+        home.Dir.Write(QStringLiteral("quennor/users.reg"), odd);
         QFile::remove(home.Hive());
         ASSERT_EQ(mkfifo(QFile::encodeName(home.Hive()).constData(), 0600), 0);
-        for (const TRootKey hive : {TRootKey::HKeyCurrentUser, TRootKey::HKeyLocalMachine}) {
+        for (const TRootKey hive :
+             {TRootKey::HKeyCurrentUser, TRootKey::HKeyLocalMachine, TRootKey::HKeyUsers}) {
             KeyStore store(hive);
-            EXPECT_FALSE(store.OpenKey(MruKey, false));
+            EXPECT_FALSE(store.OpenKey(QStringLiteral("A"), false));
             EXPECT_FALSE(store.OpenKey(MruKey, true));
         }
         EXPECT_FALSE(QFileInfo(home.Hive()).isFile()) << "still the FIFO";
         EXPECT_EQ(QFileInfo(huge.fileName()).size(), qint64(64) << 20 | 1);
+        EXPECT_EQ(TempDir::Read(home.Hive("users.reg")), odd);
     }
     {
         SCOPED_TRACE("no place to write the hive, and a key path that would break the file");
