@@ -1,11 +1,14 @@
 #include "mru/regmru.h"
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 #include <QAction>
+#include <QHash>
 #include <QMenu>
 #include <QScopeGuard>
+#include <QSet>
 
 namespace {
 
@@ -15,7 +18,7 @@ namespace {
 const QString CountName = QStringLiteral("Count");
 const QString MaxFilesName = QStringLiteral("MaxFiles");
 
-// Letter case is ignored for ASCII letters only, as in the names the list has always used.
+// Reserved value names ignore letter case for ASCII letters only, as the list has always done.
 QString AsciiUpper(QString text)
 {
     for (QChar& c : text)
@@ -54,6 +57,55 @@ TMruEntry ParseStoredText(const QString& text)
     return {text.left(bar), false, true, Number(text.mid(bar + 1)).value_or(0)};
 }
 
+struct StoredHeader
+{
+    bool HasEntries = false;
+    std::optional<int> MaxFiles;
+};
+
+// One garbled value must not lose the list for good: a "Count" that is not a number reads the
+// entries present, and a "MaxFiles" that is not a number is none.
+StoredHeader ReadHeader(const KeyStore& store, const QStringList& names)
+{
+    std::optional<int> count = 0;
+    StoredHeader header;
+    for (const QString& name : names) {
+        const QString upper = AsciiUpper(name);
+        if (upper == QLatin1String("COUNT"))
+            count = Number(store.ReadString(name));
+        else if (upper == QLatin1String("MAXFILES"))
+            header.MaxFiles = Number(store.ReadString(name));
+    }
+    header.HasEntries = count.value_or(1) > 0;
+    return header;
+}
+
+// Every string value but the reserved ones is an entry, in the order the values were created. A
+// name met again moves the entry to the top; once the list is full, new names are dropped.
+// Worked on plain entries, so that no menu item changes once per value.
+void AddStoredEntries(std::vector<TMruEntry>& entries, const KeyStore& store,
+                      const QStringList& names, int maxItems)
+{
+    QSet<QString> listed;
+    for (const TMruEntry& entry : entries)
+        listed.insert(entry.FileName);
+    for (const QString& name : names) {
+        const std::optional<QString> text = store.ReadString(name);
+        if (IsReserved(AsciiUpper(name)) || !text)
+            continue;
+        TMruEntry entry = ParseStoredText(*text);
+        if (listed.contains(entry.FileName)) {
+            const auto found = std::find_if(entries.begin(), entries.end(), [&](const auto& e) {
+                return e.FileName == entry.FileName;
+            });
+            std::rotate(entries.begin(), found, found + 1);
+        } else if (maxItems < 0 || int(entries.size()) < maxItems) {
+            listed.insert(entry.FileName);
+            entries.push_back(std::move(entry));
+        }
+    }
+}
+
 // Deletes every value of the open key but "DEFAULT".
 void ClearValues(KeyStore& store)
 {
@@ -62,19 +114,26 @@ void ClearValues(KeyStore& store)
             store.DeleteValue(name);
 }
 
-// The name cut to what an entry holds, never between the two halves of a surrogate pair.
-QString EntryName(const QString& fileName)
+// A long path shows its start and its end, so that the file name stays in sight.
+constexpr qsizetype CaptionHead = 30;
+constexpr qsizetype CaptionTail = 49;
+constexpr qsizetype LongestCaption = 80;
+static_assert(CaptionHead + 1 + CaptionTail == LongestCaption);
+
+QString ShortName(const QString& name)
 {
-    qsizetype length = std::min<qsizetype>(fileName.size(), TRegMru::MaxNameLength);
-    if (length < fileName.size() && fileName[length - 1].isHighSurrogate())
-        --length;
-    return fileName.left(length);
+    if (name.size() <= LongestCaption)
+        return name;
+    const qsizetype head = name[CaptionHead - 1].isHighSurrogate() ? CaptionHead - 1 : CaptionHead;
+    const qsizetype tail =
+        name[name.size() - CaptionTail].isLowSurrogate() ? CaptionTail - 1 : CaptionTail;
+    return name.left(head) + QChar(0x2026) + name.right(tail);
 }
 
 // '&' marks the accelerator in a caption, so one that belongs to the name is doubled.
-QString Caption(QString name)
+QString Caption(const QString& name)
 {
-    return name.replace(QLatin1Char('&'), QLatin1String("&&"));
+    return ShortName(name).replace(QLatin1Char('&'), QLatin1String("&&"));
 }
 
 } // namespace
@@ -135,17 +194,16 @@ QAction* TRegMru::AddItem(const QString& fileName, bool checked, bool enabled, s
     if (!FAddingEnabled)
         return nullptr;
     if (PromoteExisting(fileName)) {
-        const auto exact = std::find_if(FEntries.begin(), FEntries.end(), [&](const auto& entry) {
-            return entry.FileName == fileName;
-        });
-        if (exact == FEntries.end())
-            return nullptr;
-        exact->Data = data;
-        return FItems[exact - FEntries.begin()];
+        FEntries.front().Data = data;
+        FTouched.insert(fileName);
+        return FItems.front();
     }
     while (FMaxItems >= 1 && int(FEntries.size()) > FMaxItems - 1)
         RemoveItem(FItems.back());
-    return InsertEntry(fileName, checked, enabled, true, data);
+    QAction* item = InsertEntry(fileName, checked, enabled, true, data);
+    if (item)
+        FTouched.insert(fileName);
+    return item;
 }
 
 QAction* TRegMru::InsertEntry(const QString& fileName, bool checked, bool enabled, bool moveToTop,
@@ -153,6 +211,18 @@ QAction* TRegMru::InsertEntry(const QString& fileName, bool checked, bool enable
 {
     if (FMaxItems >= 0 && int(FEntries.size()) >= FMaxItems)
         return nullptr;
+    QAction* item = AppendItem();
+    FEntries.push_back({fileName, checked, enabled, data});
+    ShowEntry(int(FItems.size()) - 1);
+    if (!moveToTop)
+        return item;
+    MoveToTop(item);
+    return FItems.front();
+}
+
+// A menu item at the end of the menu, behind the separator the first one brings.
+QAction* TRegMru::AppendItem()
+{
     if (!FSeparator && Separator) {
         FSeparator = new QAction(this);
         FSeparator->setSeparator(true);
@@ -161,22 +231,34 @@ QAction* TRegMru::InsertEntry(const QString& fileName, bool checked, bool enable
     }
     auto* item = new QAction(this);
     connect(item, &QAction::triggered, this, [this, item] { ClickFromMenu(item); });
-    FEntries.push_back({EntryName(fileName), checked, enabled, data});
     FItems.push_back(item);
-    ShowEntry(int(FItems.size()) - 1);
     if (MenuItem)
         MenuItem->addAction(item);
-    if (!moveToTop)
-        return item;
-    MoveToTop(item);
-    return FItems.front();
+    return item;
 }
 
+// The menu items keep their places and take over the entries in order.
+void TRegMru::ShowList(std::vector<TMruEntry> entries)
+{
+    FEntries = std::move(entries);
+    while (FItems.size() < FEntries.size())
+        AppendItem();
+    for (; FItems.size() > FEntries.size(); FItems.pop_back())
+        Discard(FItems.back());
+    if (FEntries.empty() && FSeparator) {
+        Discard(FSeparator);
+        FSeparator = nullptr;
+    }
+    for (int i = 0; i < int(FEntries.size()); ++i)
+        ShowEntry(i);
+    RenumberItems();
+}
+
+// File names are compared exactly: Blink.c and blink.c are two files.
 bool TRegMru::PromoteExisting(const QString& fileName)
 {
-    const QString upper = AsciiUpper(fileName);
     for (std::size_t i = 0; i < FEntries.size(); ++i) {
-        if (AsciiUpper(FEntries[i].FileName) == upper) {
+        if (FEntries[i].FileName == fileName) {
             MoveToTop(FItems[i]);
             return true;
         }
@@ -202,6 +284,7 @@ void TRegMru::RemoveItem(QAction* item)
     if (index < 0)
         return;
     Discard(item);
+    FTouched.remove(FEntries[index].FileName);
     FEntries.erase(FEntries.begin() + index);
     FItems.erase(FItems.begin() + index);
     RenumberItems();
@@ -234,10 +317,12 @@ void TRegMru::ItemClick(QAction* item)
         const QString fileName = FEntries[index].FileName;
         OnItemClick(*this, item, fileName, canDelete);
     }
-    if (canDelete)
+    if (canDelete) {
         RemoveItem(item);
-    else
+    } else if (IndexOf(item) >= 0) {
         MoveToTop(item);
+        FTouched.insert(FEntries.front().FileName);
+    }
 }
 
 QString TRegMru::KeyPath() const
@@ -265,46 +350,29 @@ void TRegMru::LoadFromRegistry()
         if (!store.OpenKey(KeyPath(), false))
             return;
         const QStringList names = store.ValueNames();
-        if (ReadCount(store, names))
-            ReadEntries(store, names);
+        const StoredHeader header = ReadHeader(store, names);
+        FMaxItems = header.MaxFiles.value_or(FMaxItems);
+        std::vector<TMruEntry> entries = FEntries;
+        if (header.HasEntries)
+            AddStoredEntries(entries, store, names, FMaxItems);
+        ShowList(std::move(entries));
+        RememberStored();
         store.CloseKey();
     });
 }
 
-// Takes "MaxFiles" and tells whether "Count" asks for the entries. One garbled value must not
-// lose the list for good: a "Count" that is not a number reads the entries present, and a
-// "MaxFiles" that is not a number leaves MaxItems as it is.
-bool TRegMru::ReadCount(const KeyStore& store, const QStringList& names)
-{
-    std::optional<int> count = 0;
-    for (const QString& name : names) {
-        const QString upper = AsciiUpper(name);
-        if (upper == QLatin1String("COUNT"))
-            count = Number(store.ReadString(name));
-        else if (upper == QLatin1String("MAXFILES"))
-            FMaxItems = Number(store.ReadString(name)).value_or(FMaxItems);
-    }
-    return count.value_or(1) > 0;
-}
-
-// Every string value but the reserved ones is an entry, in the order the values were created.
-void TRegMru::ReadEntries(const KeyStore& store, const QStringList& names)
-{
-    for (const QString& name : names) {
-        const std::optional<QString> text = store.ReadString(name);
-        if (IsReserved(AsciiUpper(name)) || !text)
-            continue;
-        const TMruEntry entry = ParseStoredText(*text);
-        if (!PromoteExisting(entry.FileName))
-            InsertEntry(entry.FileName, false, true, false, entry.Data);
-    }
-}
-
+// Another instance may have written its list since this one read the store: its news are kept
+// behind this instance's own.
 void TRegMru::SaveToRegistry()
 {
     WithRegistry([this](KeyStore& store) {
         if (!store.OpenKey(KeyPath(), true))
             return;
+        const QStringList names = store.ValueNames();
+        std::vector<TMruEntry> stored;
+        if (ReadHeader(store, names).HasEntries)
+            AddStoredEntries(stored, store, names, -1);
+        ShowList(Merged(stored));
         // Clearing and writing within one opening of the key reach the file together, so a
         // write that fails leaves the previous list rather than none.
         ClearValues(store);
@@ -312,8 +380,55 @@ void TRegMru::SaveToRegistry()
         store.WriteString(MaxFilesName, QString::number(FMaxItems));
         for (std::size_t i = 0; i < FEntries.size(); ++i)
             store.WriteString(QLatin1Char('H') + QString::number(i), StoredText(FEntries[i]));
-        store.CloseKey();
+        if (store.CloseKey())
+            RememberStored();
     });
+}
+
+// First the entries added or chosen here, newest first; then those the store gained since this
+// instance last read or wrote it; then the rest in this instance's order.
+std::vector<TMruEntry> TRegMru::Merged(const std::vector<TMruEntry>& stored) const
+{
+    std::vector<TMruEntry> merged;
+    QSet<QString> taken;
+    const auto take = [&](const TMruEntry& entry) {
+        if (!taken.contains(entry.FileName)) {
+            taken.insert(entry.FileName);
+            merged.push_back(entry);
+        }
+    };
+    for (const TMruEntry& entry : FEntries)
+        if (FTouched.contains(entry.FileName))
+            take(entry);
+    const auto news = stored.begin() + StoredNews(stored);
+    std::for_each(stored.begin(), news, take);
+    std::for_each(FEntries.begin(), FEntries.end(), take);
+    if (FMaxItems >= 0 && int(merged.size()) > FMaxItems)
+        merged.resize(std::size_t(FMaxItems));
+    return merged;
+}
+
+// How many entries at the top of the stored list are new or were moved up: every entry below
+// them is one that was stored before, in its old order.
+std::size_t TRegMru::StoredNews(const std::vector<TMruEntry>& stored) const
+{
+    std::size_t news = stored.size();
+    qsizetype below = std::numeric_limits<qsizetype>::max();
+    for (; news > 0; --news) {
+        const auto old = FStoredOrder.constFind(stored[news - 1].FileName);
+        if (old == FStoredOrder.cend() || *old >= below)
+            break;
+        below = *old;
+    }
+    return news;
+}
+
+void TRegMru::RememberStored()
+{
+    FTouched.clear();
+    FStoredOrder.clear();
+    for (qsizetype i = 0; i < qsizetype(FEntries.size()); ++i)
+        FStoredOrder.insert(FEntries[std::size_t(i)].FileName, i);
 }
 
 int TRegMru::IndexOf(const QAction* item) const

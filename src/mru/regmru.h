@@ -6,8 +6,10 @@
 #include <memory>
 #include <vector>
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
 #include "platform/keystore.h"
@@ -32,16 +34,15 @@ struct TMruEntry
 
 // The recent-files list: numbered entries appended to a menu, most recent first. The owner sets
 // the properties, then calls Loaded(), which reads the list from the per-user key store; the
-// destructor writes it back. Both happen only with SerializeList, and the writing only after
-// Loaded(), so that an owner that failed to finish loading cannot erase the stored list.
+// destructor writes it back, merged with what other instances stored in the meantime. Both
+// happen only with SerializeList, and the writing only after Loaded(), so that an owner that
+// failed to finish loading cannot erase the stored list.
 class TRegMru final : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TRegMru)
 
 public:
-    static constexpr int MaxNameLength = 80;
-
     // OwnerName starts as the owner's object name.
     explicit TRegMru(QObject& owner);
     ~TRegMru() override;
@@ -79,8 +80,9 @@ public:
     const std::vector<QAction*>& Items() const { return FItems; }
     bool AddingEnabled() const { return FAddingEnabled; }
 
-    // Both return the menu item that now shows the file, or null when nothing was added. A name
-    // is cut to MaxNameLength characters; entries are identified by their menu items, which keep
+    // Both return the menu item that now shows the file, or null when nothing was added. Names are
+    // kept whole and compared exactly; a caption shows a name of more than 80 characters as its
+    // first 30 and last 49 joined by "…". Entries are identified by their menu items, which keep
     // their places in the menu while the entries move through them.
     QAction* AddItem(const QString& fileName, bool checked = false, bool enabled = true,
                      std::int32_t data = 0);
@@ -103,8 +105,11 @@ private:
     void ClickFromMenu(QAction* item);
     void Discard(QAction* action);
     template <typename Operation> void WithRegistry(Operation operation);
-    bool ReadCount(const KeyStore& store, const QStringList& names);
-    void ReadEntries(const KeyStore& store, const QStringList& names);
+    QAction* AppendItem();
+    void ShowList(std::vector<TMruEntry> entries);
+    std::vector<TMruEntry> Merged(const std::vector<TMruEntry>& stored) const;
+    std::size_t StoredNews(const std::vector<TMruEntry>& stored) const;
+    void RememberStored();
 
     int FMaxItems = -1;
     bool FLazyWrite = true;
@@ -115,4 +120,7 @@ private:
     QAction* FSeparator = nullptr;
     bool FAddingEnabled = true;
     bool FLoaded = false;
+    // Names added or chosen since the store was last read or written, and that store's order.
+    QSet<QString> FTouched;
+    QHash<QString, qsizetype> FStoredOrder;
 };

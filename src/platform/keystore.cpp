@@ -1,5 +1,6 @@
 #include "platform/keystore.h"
 
+#include <algorithm>
 #include <array>
 
 #include <QDir>
@@ -7,6 +8,10 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QStandardPaths>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include "platform/textfile.h"
 
 namespace {
 
@@ -14,6 +19,101 @@ constexpr std::array<const char*, 7> HiveFiles{
     "classesroot.reg",     "user.reg",          "localmachine.reg", "users.reg",
     "performancedata.reg", "currentconfig.reg", "dyndata.reg"};
 static_assert(HiveFiles.size() == std::size_t(TRootKey::HKeyDynData) + 1);
+
+// Far beyond any list of recent files, and still small enough to read whole.
+constexpr qint64 MaxHiveSize = 64 << 20;
+
+constexpr QFileDevice::Permissions OwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+std::optional<QStringConverter::Encoding> Utf16Encoding(QByteArrayView bytes)
+{
+    if (bytes.startsWith("\xFF\xFE"))
+        return QStringConverter::Utf16LE;
+    if (bytes.startsWith("\xFE\xFF"))
+        return QStringConverter::Utf16BE;
+    return std::nullopt;
+}
+
+struct FileLine
+{
+    QByteArrayView Bytes;   // line end included
+    QByteArrayView Content; // without the line end
+    bool Ended = true;
+};
+
+struct SplitFile
+{
+    std::vector<FileLine> Lines;
+    QString LineEnd;   // the first one in the file; empty when there is none
+    bool Whole = true; // false for UTF-16 with an odd byte at the end
+};
+
+// Lines end in LF or CR LF, so that a raw CR inside a value stays in its line; only a file
+// without any LF is taken to end its lines in CR alone. UTF-16 is split by its code units.
+SplitFile SplitLines(QByteArrayView bytes, std::optional<QStringConverter::Encoding> utf16)
+{
+    const qsizetype width = utf16 ? 2 : 1;
+    SplitFile split;
+    if (bytes.size() % width != 0) {
+        split.Whole = false;
+        return split;
+    }
+    const bool bigEndian = utf16 == QStringConverter::Utf16BE;
+    const qsizetype units = bytes.size() / width;
+    const auto unit = [&](qsizetype i) -> char16_t {
+        const auto byte = [&](qsizetype at) {
+            return char16_t(static_cast<unsigned char>(bytes[at]));
+        };
+        if (width == 1)
+            return byte(i);
+        return bigEndian ? char16_t(byte(2 * i) << 8 | byte(2 * i + 1))
+                         : char16_t(byte(2 * i + 1) << 8 | byte(2 * i));
+    };
+    bool anyLf = false;
+    for (qsizetype i = 0; i < units && !anyLf; ++i)
+        anyLf = unit(i) == u'\n';
+    const char16_t end = anyLf ? u'\n' : u'\r';
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < units; ++i) {
+        if (unit(i) != end)
+            continue;
+        const qsizetype contentEnd = anyLf && i > start && unit(i - 1) == u'\r' ? i - 1 : i;
+        if (split.LineEnd.isEmpty())
+            split.LineEnd = contentEnd < i ? QStringLiteral("\r\n") : QString(QChar(end));
+        split.Lines.push_back({bytes.sliced(start * width, (i + 1 - start) * width),
+                               bytes.sliced(start * width, (contentEnd - start) * width), true});
+        start = i + 1;
+    }
+    if (start < units) {
+        const QByteArrayView rest = bytes.sliced(start * width);
+        split.Lines.push_back({rest, rest, false});
+    }
+    return split;
+}
+
+// The folder holds what the user works on, so it is the user's alone when it is made here.
+bool MakePrivateFolder(const QString& folder)
+{
+    const QFileInfo info(folder);
+    return info.isDir() ||
+           (QDir().mkpath(info.path()) &&
+            (QDir().mkdir(folder, OwnerOnly | QFileDevice::ExeOwner) || QFileInfo(folder).isDir()));
+}
+
+// QSaveFile keeps the permissions of the file it replaces, so a new hive first comes into being
+// empty and private; it goes again when the hive cannot be written.
+bool WritePrivately(const QString& path, const QByteArray& bytes)
+{
+    QFile placeholder(path);
+    const bool created = !placeholder.exists() &&
+                         placeholder.open(QIODevice::WriteOnly | QIODevice::NewOnly, OwnerOnly);
+    placeholder.close();
+    if (SaveFileAtomically(path, bytes))
+        return true;
+    if (created)
+        QFile::remove(path);
+    return false;
+}
 
 // Line breaks get escapes of their own so that a value always stays on one line of the file.
 QString Quoted(const QString& text)
@@ -111,8 +211,9 @@ bool KeyStore::OpenKey(const QString& path, bool create)
     if (!FDirty && !Load())
         return false;
     FIndex.reset();
+    FLastValue.reset();
     FKeyLine = FindKey(key);
-    if (FKeyLine < 0 && create && QDir().mkpath(QFileInfo(FFileName).path()))
+    if (FKeyLine < 0 && create && MakePrivateFolder(QFileInfo(FFileName).path()))
         FKeyLine = CreateKey(key);
     return FKeyLine >= 0;
 }
@@ -152,23 +253,25 @@ bool KeyStore::WriteString(const QString& name, const QString& value)
 {
     if (FKeyLine < 0)
         return false;
-    Line line{ValueLine(name, value), Line::Kind::Value, name, value};
+    Line line = MadeLine(ValueLine(name, value), Line::Kind::Value, name, value);
     const QList<int> lines = ValueLines(name);
+    const int at = lines.isEmpty() ? ValuesEnd() : lines.first();
     if (!lines.isEmpty()) {
-        FLines[lines.first()] = std::move(line);
+        FLines[at] = std::move(line);
         // A hand-edited file may hold a name twice; left alone, the second would come back as
         // the value once the first is deleted.
         for (const int i : lines.sliced(1))
             FLines[i].Type = Line::Kind::Removed;
-        (*FIndex)[name.toCaseFolded()] = {lines.first()};
+        FLastValue.reset();
+    } else if (at < int(FLines.size()) && FLines[at].Type == Line::Kind::Removed) {
+        FLines[at] = std::move(line); // in place of a deleted value, so nothing moves
+        FLastValue = at;
     } else {
-        int at = FKeyLine + 1;
-        for (int i = at, end = KeyEnd(); i < end; ++i)
-            if (FLines[i].Type == Line::Kind::Value)
-                at = i + 1;
+        // Every value line of the key lies before this place, so the index stays right.
         FLines.insert(FLines.begin() + at, std::move(line));
-        FIndex.reset();
+        FLastValue = at;
     }
+    (*FIndex)[name.toCaseFolded()] = {at};
     FDirty = true;
     return true;
 }
@@ -181,16 +284,18 @@ bool KeyStore::DeleteValue(const QString& name)
     for (const int i : lines)
         FLines[i].Type = Line::Kind::Removed;
     FIndex->remove(name.toCaseFolded());
+    FLastValue.reset();
     FDirty = FDirty || !lines.isEmpty();
     return !lines.isEmpty();
 }
 
-KeyStore::Line KeyStore::ParseLine(const QString& text)
+// Blanks around "=" are allowed, as people write them by hand.
+KeyStore::Line KeyStore::ParseLine(QStringView text)
 {
-    const Line other{text, Line::Kind::Other, {}, {}};
-    const QStringView line = QStringView(text).trimmed();
+    const Line other{{}, true, Line::Kind::Other, {}, {}};
+    const QStringView line = text.trimmed();
     if (line.size() >= 2 && line.front() == QLatin1Char('[') && line.back() == QLatin1Char(']'))
-        return {text, Line::Kind::Key, line.sliced(1, line.size() - 2).toString(), {}};
+        return {{}, true, Line::Kind::Key, line.sliced(1, line.size() - 2).toString(), {}};
     qsizetype pos = 1;
     QString name;
     if (line.startsWith(QLatin1Char('"'))) {
@@ -202,46 +307,71 @@ KeyStore::Line KeyStore::ParseLine(const QString& text)
     } else if (!line.startsWith(QLatin1Char('@'))) {
         return other;
     }
-    if (pos + 1 >= line.size() || line[pos] != QLatin1Char('='))
+    const QStringView rest = line.sliced(pos).trimmed();
+    if (rest.size() < 2 || rest.front() != QLatin1Char('='))
         return other;
-    const QStringView data = line.sliced(pos + 1);
+    const QStringView data = rest.sliced(1).trimmed();
     if (!data.startsWith(QLatin1Char('"')))
-        return {text, Line::Kind::Value, name, std::nullopt};
+        return {{}, true, Line::Kind::Value, name, std::nullopt};
     qsizetype end = 0;
     const auto value = Unquote(data, end);
     if (!value || end != data.size())
         return other;
-    return {text, Line::Kind::Value, name, value};
+    return {{}, true, Line::Kind::Value, name, value};
 }
 
 bool KeyStore::Load()
 {
     FLines.clear();
-    FEncoding = TextEncoding::Utf8;
+    FUtf16.reset();
+    FLineEnd = QStringLiteral("\r\n");
     FFileName = HiveFileName(FRootKey);
     if (FFileName.isEmpty())
         return false;
-    QFile file(FFileName);
-    if (!file.exists())
+    const QFileInfo info(FFileName);
+    if (!info.exists())
         return true;
+    // Reading a FIFO would wait for a writer that never comes, and a huge file would take all
+    // memory: neither is a hive, and neither is overwritten.
+    if (!info.isFile() || info.size() > MaxHiveSize)
+        return false;
+    QFile file(FFileName);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    const QByteArray bytes = file.read(MaxHiveSize + 1);
+    if (file.error() != QFileDevice::NoError || bytes.size() > MaxHiveSize)
         return false;
-    const TextFileContents contents = DecodeText(bytes);
-    FEncoding = contents.Encoding;
-    QStringList lines = contents.Text.split(QLatin1Char('\n'));
-    if (lines.last().isEmpty())
-        lines.removeLast(); // what follows the last line end
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        Line line = ParseLine(lines[i]);
-        // A value of another type may go on over further lines, each but the last ending in
-        // a backslash.
-        while (line.Type == Line::Kind::Value && !line.String && i + 1 < lines.size() &&
-               line.Text.trimmed().endsWith(QLatin1Char('\\')))
-            line.Text += QLatin1Char('\n') + lines[++i];
-        FLines.push_back(std::move(line));
+    return Parse(bytes);
+}
+
+// A value of another type may go on over further lines, each but the last ending in a
+// backslash; a line that reads as a key or a value never continues one.
+bool KeyStore::Parse(const QByteArray& bytes)
+{
+    FUtf16 = Utf16Encoding(bytes);
+    const SplitFile split = SplitLines(bytes, FUtf16);
+    if (!split.Whole)
+        return false;
+    if (!split.LineEnd.isEmpty())
+        FLineEnd = split.LineEnd;
+    bool continues = false;
+    for (std::size_t i = 0; i < split.Lines.size(); ++i) {
+        const FileLine& fileLine = split.Lines[i];
+        QString text = Decoded(fileLine.Content);
+        if (i == 0 && text.startsWith(QChar(0xFEFF)))
+            text.remove(0, 1);
+        Line line = ParseLine(text);
+        if (continues && line.Type == Line::Kind::Other) {
+            FLines.back().Bytes += fileLine.Bytes;
+            FLines.back().Ended = fileLine.Ended;
+        } else {
+            line.Bytes = fileLine.Bytes.toByteArray();
+            line.Ended = fileLine.Ended;
+            FLines.push_back(std::move(line));
+        }
+        const Line& last = FLines.back();
+        continues = last.Type == Line::Kind::Value && !last.String &&
+                    QStringView(text).trimmed().endsWith(QLatin1Char('\\'));
     }
     return true;
 }
@@ -250,14 +380,45 @@ bool KeyStore::Flush()
 {
     if (!FDirty)
         return true;
-    QString text;
-    for (const Line& line : FLines)
-        if (line.Type != Line::Kind::Removed)
-            text += line.Text + QLatin1Char('\n');
-    if (!SaveFileAtomically(FFileName, EncodeText(text, FEncoding)))
+    const QByteArray lineEnd = Encoded(FLineEnd);
+    const auto last = std::find_if(FLines.rbegin(), FLines.rend(), [](const Line& line) {
+        return line.Type != Line::Kind::Removed;
+    });
+    const Line* lastWritten = last == FLines.rend() ? nullptr : &*last;
+    QByteArray bytes;
+    for (const Line& line : FLines) {
+        if (line.Type == Line::Kind::Removed)
+            continue;
+        bytes += line.Bytes;
+        if (!line.Ended && &line != lastWritten)
+            bytes += lineEnd;
+    }
+    if (!WritePrivately(FFileName, bytes))
         return false;
     FDirty = false;
     return true;
+}
+
+KeyStore::Line KeyStore::MadeLine(const QString& text, Line::Kind type, const QString& name,
+                                  const std::optional<QString>& string) const
+{
+    return {Encoded(text + FLineEnd), true, type, name, string};
+}
+
+QString KeyStore::Decoded(QByteArrayView bytes) const
+{
+    if (!FUtf16)
+        return DecodeLine(bytes);
+    QStringDecoder decoder(*FUtf16, QStringDecoder::Flag::Stateless);
+    return decoder.decode(bytes);
+}
+
+QByteArray KeyStore::Encoded(const QString& text) const
+{
+    if (!FUtf16)
+        return text.toUtf8();
+    QStringEncoder encoder(*FUtf16);
+    return encoder.encode(text);
 }
 
 int KeyStore::FindKey(const QString& path) const
@@ -272,12 +433,20 @@ int KeyStore::FindKey(const QString& path) const
 int KeyStore::CreateKey(const QString& path)
 {
     if (FLines.empty())
-        FLines.push_back(ParseLine(QStringLiteral("REGEDIT4")));
-    if (!FLines.back().Text.trimmed().isEmpty())
-        FLines.push_back(ParseLine(QString()));
-    FLines.push_back({QLatin1Char('[') + path + QLatin1Char(']'), Line::Kind::Key, path, {}});
+        FLines.push_back(MadeLine(QStringLiteral("REGEDIT4"), Line::Kind::Other));
+    if (!EndsInBlankLine())
+        FLines.push_back(MadeLine(QString(), Line::Kind::Other));
+    FLines.push_back(MadeLine(QLatin1Char('[') + path + QLatin1Char(']'), Line::Kind::Key, path));
     FDirty = true;
     return int(FLines.size()) - 1;
+}
+
+bool KeyStore::EndsInBlankLine() const
+{
+    for (auto line = FLines.rbegin(); line != FLines.rend(); ++line)
+        if (line->Type != Line::Kind::Removed)
+            return line->Type == Line::Kind::Other && Decoded(line->Bytes).trimmed().isEmpty();
+    return false;
 }
 
 int KeyStore::KeyEnd() const
@@ -286,6 +455,18 @@ int KeyStore::KeyEnd() const
         if (FLines[i].Type == Line::Kind::Key)
             return i;
     return int(FLines.size());
+}
+
+// Where a new value goes. Cached, so that writing a whole list after clearing it takes one pass.
+int KeyStore::ValuesEnd()
+{
+    if (!FLastValue) {
+        FLastValue = FKeyLine;
+        for (int i = FKeyLine + 1, end = KeyEnd(); i < end; ++i)
+            if (FLines[i].Type == Line::Kind::Value)
+                FLastValue = i;
+    }
+    return *FLastValue + 1;
 }
 
 // Built when first needed after lines moved, so that reading or deleting every value of a

@@ -3,12 +3,12 @@
 #include <optional>
 #include <vector>
 
+#include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringConverter>
 #include <QStringList>
-
-#include "platform/textfile.h"
 
 // The predefined hives, each kept in a file of its own.
 enum class TRootKey
@@ -24,9 +24,13 @@ enum class TRootKey
 
 // A small per-user registry: keys holding named string values, one REGEDIT4-style text file per
 // hive. A key is opened, its values are read or changed, and closing it writes the hive file
-// atomically (with LazyWrite, only when the store is released). Lines of the file that are not
-// the open key's values stay exactly as they were; lines that do not parse are kept, not read.
-// Names of keys and values compare without regard to letter case.
+// atomically (with LazyWrite, only when the store is released). Every line that is not a value
+// written here keeps its bytes, line end included; lines that do not parse are kept, not read.
+// Each line is read as UTF-8 when it is valid UTF-8 and as Windows-1252 otherwise, so that one
+// program's bytes never change how another's lines read, and lines written here are UTF-8; a
+// hive that begins with a UTF-16 byte-order mark is read and written as UTF-16 throughout. A new
+// hive and its folder are readable by their user only. Names of keys and values compare without
+// regard to letter case.
 class KeyStore final
 {
 public:
@@ -67,18 +71,26 @@ private:
             Value,
             Removed, // a deleted value, left out when the file is written
         };
-        QString Text; // as in the file; a continued value spans several lines
+        QByteArray Bytes;  // as in the file, line end included; a continued value spans lines
+        bool Ended = true; // false for a last line without a line end
         Kind Type = Kind::Other;
         QString Name; // key path or value name
         std::optional<QString> String;
     };
 
-    static Line ParseLine(const QString& text);
+    static Line ParseLine(QStringView text);
     bool Load();
+    bool Parse(const QByteArray& bytes);
     bool Flush();
+    Line MadeLine(const QString& text, Line::Kind type, const QString& name = {},
+                  const std::optional<QString>& string = {}) const;
+    QString Decoded(QByteArrayView bytes) const;
+    QByteArray Encoded(const QString& text) const;
     int FindKey(const QString& path) const;
     int CreateKey(const QString& path);
+    bool EndsInBlankLine() const;
     int KeyEnd() const;
+    int ValuesEnd();
     QList<int> ValueLines(const QString& name) const;
 
     TRootKey FRootKey;
@@ -86,8 +98,11 @@ private:
     bool FLazyWrite = true;
     bool FDirty = false;
     std::vector<Line> FLines;
-    TextEncoding FEncoding = TextEncoding::Utf8;
+    std::optional<QStringConverter::Encoding> FUtf16; // empty: UTF-8 or Windows-1252 by line
+    QString FLineEnd;                                 // of lines added: the file's first line end
     int FKeyLine = -1;
+    // The open key's last value line, or the key's own line when it has none; empty when unknown.
+    std::optional<int> FLastValue;
     // The open key's value lines by case-folded name; empty after lines moved.
     mutable std::optional<QHash<QString, QList<int>>> FIndex;
 };

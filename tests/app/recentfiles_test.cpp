@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QDir>
 #include <QMenu>
 #include <QPlainTextEdit>
 
@@ -109,4 +110,70 @@ TEST_F(RecentFiles, AnEntryWhoseFileIsGoneStaysWhereItWas)
     EXPECT_EQ(Prompts.Messages[0].Text, QStringLiteral("Cannot open file ") + a);
     EXPECT_EQ(Tail(), QStringList({"----", "&1 " + b, "&2 " + a}));
     EXPECT_EQ(main.FileName(), b);
+}
+
+TEST_F(RecentFiles, LongAndCaseTwinPathsReopenTheRightFile)
+{
+    QString folder = Dir.Path(QStringLiteral("Projekte & Übungen, alt"));
+    while (folder.size() < 130)
+        folder += QStringLiteral("/Unterordner");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString longPath = folder + QStringLiteral("/") +
+                             QString(150 - folder.size() - 3, QLatin1Char('x')) +
+                             QStringLiteral(".c");
+    ASSERT_EQ(longPath.size(), 150);
+    Dir.Write(QDir(Dir.Path(QString())).relativeFilePath(longPath), "int lang;\r\n");
+    const QString upper = Dir.Write("Blink.c", "int gross;\r\n");
+    const QString lower = Dir.Write("blink.c", "int klein;\r\n");
+
+    TMainFM& main = Window();
+    for (int i = 0; i < 3; ++i)
+        main.LoadDocument(longPath);
+    EXPECT_EQ(Tail(), QStringList({"----", "&1 " + longPath.left(30).replace("&", "&&") + "…" +
+                                               longPath.right(49)}));
+    main.LoadDocument(upper);
+    main.LoadDocument(lower);
+    EXPECT_EQ(Tail().size(), 4);
+
+    struct Choice
+    {
+        int Index;
+        QString Path;
+        QString Text;
+    };
+    for (const Choice& choice : {Choice{1, upper, "int gross;\n"}, Choice{1, lower, "int klein;\n"},
+                                 Choice{2, longPath, "int lang;\n"}}) {
+        SCOPED_TRACE(choice.Path.toStdString());
+        Entry(choice.Index)->trigger();
+        EXPECT_EQ(main.FileName(), choice.Path);
+        EXPECT_EQ(main.Editor()->toPlainText(), choice.Text);
+        EXPECT_EQ(main.RecentFiles()->Entries()[0].FileName, choice.Path);
+    }
+}
+
+// Both windows start from a full list and open a file each; the second to close keeps both.
+TEST_F(RecentFiles, TwoWindowsClosedOneAfterTheOtherListBothFiles)
+{
+    QStringList full;
+    for (int i = 0; i < 10; ++i)
+        full += Dir.Write(QStringLiteral("%1.c").arg(i), "int x;\r\n");
+    Window();
+    for (auto name = full.crbegin(); name != full.crend(); ++name)
+        Main->LoadDocument(*name);
+    Main.reset();
+
+    const QString a = Dir.Write("a.c", "int a;\r\n");
+    const QString b = Dir.Write("b.c", "int b;\r\n");
+    auto first = std::make_unique<TMainFM>(Prompts, QStringList{});
+    auto second = std::make_unique<TMainFM>(Prompts, QStringList{});
+    first->LoadDocument(a);
+    second->LoadDocument(b);
+    first.reset();
+    second.reset();
+
+    Window();
+    QStringList expected{"----", "&1 " + b, "&2 " + a};
+    for (int i = 0; i < 8; ++i)
+        expected += (i < 6 ? "&" : "") + QString::number(i + 3) + " " + full[i];
+    EXPECT_EQ(Tail(), expected);
 }

@@ -80,7 +80,7 @@ protected:
 
 } // namespace
 
-TEST_F(RegMruTest, NewestFirstNumberedWithCaseInsensitivePromotion)
+TEST_F(RegMruTest, NewestFirstNumberedAndPromotedByTheExactName)
 {
     auto mru = MainMru();
     EXPECT_EQ(mru->KeyPath(),
@@ -97,34 +97,51 @@ TEST_F(RegMruTest, NewestFirstNumberedWithCaseInsensitivePromotion)
                                    "9 /p/c.c", "10 /p/b.c"}))
         << "the eleventh file drops the oldest";
 
-    EXPECT_EQ(mru->AddItem(QStringLiteral("/P/E.C")), nullptr);
+    EXPECT_EQ(mru->AddItem(QStringLiteral("/p/e.c")), mru->Items()[0]);
     EXPECT_EQ(Names(*mru).mid(0, 3), (QStringList{"/p/e.c", "/p/k.c", "/p/j.c"}));
     EXPECT_EQ(mru->Entries().size(), 10u);
     EXPECT_EQ(mru->AddItem(QStringLiteral("/p/j.c"), false, true, 7), mru->Items()[0]);
     EXPECT_EQ(Names(*mru).mid(0, 3), (QStringList{"/p/j.c", "/p/e.c", "/p/k.c"}));
     EXPECT_EQ(mru->Entries()[0].Data, 7);
-    mru->AddItem(QStringLiteral("/p/ä.c"));
-    EXPECT_EQ(mru->AddItem(QStringLiteral("/P/Ä.c")), mru->Items()[0]);
-    EXPECT_EQ(Names(*mru).mid(0, 2), (QStringList{"/P/Ä.c", "/p/ä.c"})) << "only ASCII folds";
+
+    mru->AddItem(QStringLiteral("/p/Blink.c"));
+    EXPECT_EQ(mru->AddItem(QStringLiteral("/p/blink.c")), mru->Items()[0]);
+    EXPECT_EQ(Names(*mru).mid(0, 3), (QStringList{"/p/blink.c", "/p/Blink.c", "/p/j.c"}))
+        << "names that differ in letter case are two files";
+    EXPECT_EQ(mru->Entries().size(), 10u);
 
     mru->AddItem(QStringLiteral("/p/R&D.c"));
     EXPECT_EQ(Menu()[2], QStringLiteral("&1 /p/R&&D.c")) << "the name's own '&' is no accelerator";
     EXPECT_EQ(mru->Entries()[0].FileName, QStringLiteral("/p/R&D.c"));
 }
 
-TEST_F(RegMruTest, NamesAreCutTo80CharactersAndComparedInFull)
+TEST_F(RegMruTest, LongNamesAreKeptWholeAndShortenedOnlyInTheCaption)
 {
+    const QString dir = QStringLiteral("/home/jörg/Projekte/R&D/") + QString(86, QLatin1Char('x'));
+    const QString path = dir + QStringLiteral("/Unterordner/noch/tiefer/Blinklicht_v2.c");
+    ASSERT_EQ(path.size(), 150);
+    {
+        auto mru = MainMru();
+        for (int i = 0; i < 3; ++i)
+            mru->AddItem(path);
+        EXPECT_EQ(Names(*mru), QStringList{path});
+        EXPECT_EQ(Menu().last(),
+                  QStringLiteral("&1 /home/jörg/Projekte/R&&D/xxxxxx…") + path.right(49));
+    }
     auto mru = MainMru();
-    const QString path = QLatin1Char('/') + QString(95, QLatin1Char('x')) + QStringLiteral(".c.c");
-    ASSERT_EQ(path.size(), 100);
-    mru->AddItem(path);
-    mru->AddItem(path);
-    EXPECT_EQ(Names(*mru), QStringList(2, path.left(80)));
-    EXPECT_EQ(Menu().last(), QStringLiteral("&2 ") + path.left(80));
+    EXPECT_EQ(Names(*mru), QStringList{path}) << "stored whole";
 
-    const QString emoji = QString(79, QLatin1Char('y')) + QString::fromUtf8("\xF0\x9F\x98\x80.c");
-    mru->AddItem(emoji);
-    EXPECT_EQ(mru->Entries()[0].FileName, emoji.left(79)) << "a character is never split";
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+    const QString eighty = QString(80, QLatin1Char('y'));
+    const QString split = QString(29, QLatin1Char('a')) + emoji + QString(39, QLatin1Char('b')) +
+                          emoji + QString(48, QLatin1Char('c'));
+    mru->NumberItems = false;
+    mru->AddItem(eighty);
+    EXPECT_EQ(mru->Items()[0]->text(), eighty) << "80 characters fit";
+    mru->AddItem(split);
+    EXPECT_EQ(mru->Items()[0]->text(),
+              QString(29, QLatin1Char('a')) + QStringLiteral("…") + QString(48, QLatin1Char('c')))
+        << "a character is never split";
 }
 
 TEST_F(RegMruTest, SeparatorComesAndGoesWithTheEntries)
@@ -264,8 +281,8 @@ TEST_F(RegMruTest, GarbledValuesNeverLoseTheList)
          2},
         {"duplicates and values that are no strings",
          {"\"MAXFILES\"=\"-1\"", "\"count\"=dword:00000003", "\"H0\"=\"/a.c\"", "\"H1\"=hex:2f,62",
-          "\"H2\"=\"/b.c\"", "\"Hx\"=\"/B.C\"", "kaputt"},
-         {"/b.c", "/a.c"},
+          "\"H2\"=\"/b.c\"", "\"Hx\"=\"/b.c\"", "\"Hy\"=\"/B.C\"", "kaputt"},
+         {"/b.c", "/a.c", "/B.C"},
          -1},
     };
     for (const Case& c : cases) {
@@ -279,19 +296,37 @@ TEST_F(RegMruTest, GarbledValuesNeverLoseTheList)
     EXPECT_TRUE(MainMru()->Entries().empty()) << "missing file";
 }
 
-TEST_F(RegMruTest, TwoWindowsClosingOneAfterTheOtherLeaveTheLastList)
+// Both start from a full list; each adds a file and reopens one of the list. Whichever closes
+// last puts its own files first and the other's behind them.
+TEST_F(RegMruTest, TwoInstancesClosingOneAfterTheOtherKeepBothOnesFiles)
 {
-    auto first = MainMru();
-    auto second = MainMru();
-    for (const char* name : {"/1.c", "/2.c", "/3.c", "/4.c"})
-        first->AddItem(QLatin1String(name));
-    second->AddItem(QStringLiteral("/x.c"));
-    second->AddItem(QStringLiteral("/y.c"));
-    first.reset();
-    second.reset();
-    EXPECT_EQ(TempDir::Read(Hive()), "REGEDIT4\r\n\r\n" + MruSection +
-                                         Lines({"\"Count\"=\"2\"", "\"MaxFiles\"=\"10\"",
-                                                "\"H0\"=\"/y.c\"", "\"H1\"=\"/x.c\""}));
+    QList<QByteArray> full{"\"Count\"=\"10\"", "\"MaxFiles\"=\"10\""};
+    for (int i = 0; i < 10; ++i)
+        full += "\"H" + QByteArray::number(i) + "\"=\"/" + QByteArray::number(i + 1) + ".c\"";
+    const auto stored = [this](const QStringList& names) {
+        QList<QByteArray> lines{"\"Count\"=\"" + QByteArray::number(names.size()) + "\"",
+                                "\"MaxFiles\"=\"10\""};
+        for (int i = 0; i < names.size(); ++i)
+            lines += "\"H" + QByteArray::number(i) + "\"=\"" + names[i].toUtf8() + "\"";
+        return "REGEDIT4\r\n\r\n" + MruSection + Lines(lines);
+    };
+    for (const bool firstClosesFirst : {true, false}) {
+        SCOPED_TRACE(firstClosesFirst ? "A closes first" : "B closes first");
+        WriteMruValues(full);
+        auto a = MainMru();
+        auto b = MainMru();
+        a->AddItem(QStringLiteral("/a.c"));
+        a->AddItem(QStringLiteral("/7.c"));
+        b->AddItem(QStringLiteral("/b.c"));
+        b->ItemClick(b->Items()[5]);
+        EXPECT_EQ(Names(*b).mid(0, 2), (QStringList{"/5.c", "/b.c"}));
+        (firstClosesFirst ? a : b).reset();
+        (firstClosesFirst ? b : a).reset();
+        const QStringList ours = firstClosesFirst ? QStringList{"/5.c", "/b.c", "/7.c", "/a.c"}
+                                                  : QStringList{"/7.c", "/a.c", "/5.c", "/b.c"};
+        EXPECT_EQ(TempDir::Read(Hive()),
+                  stored(ours + QStringList{"/1.c", "/2.c", "/3.c", "/4.c", "/6.c", "/8.c"}));
+    }
 }
 
 TEST_F(RegMruTest, HeldAccessObjectTakesRootKeyAndLazyWrite)
@@ -307,4 +342,24 @@ TEST_F(RegMruTest, HeldAccessObjectTakesRootKeyAndLazyWrite)
     mru->SetActiveRegistry(false);
     EXPECT_TRUE(TempDir::Read(Hive("currentconfig.reg")).contains("\"H0\"=\"/a.c\""));
     EXPECT_FALSE(QFile::exists(Hive()));
+}
+
+// A stray byte once turned every non-ASCII path of the store into mojibake, written back at exit.
+// Now it changes only how its own line reads.
+TEST_F(RegMruTest, AStrayByteElsewhereLeavesThePathsAsTheyWere)
+{
+    const QByteArray comment = "; gespeichert von \x81\xFE\r\n";
+    Config.WriteHive("REGEDIT4\r\n" + comment + "\r\n" + MruSection +
+                     Lines({"\"Count\"=\"4\"", "\"MaxFiles\"=\"10\"",
+                            "\"H0\"=\"/home/j\xC3\xB6rg/a.c\"", "\"H1\"=\"/home/j\xF6rg/b.c\"",
+                            "\"H2\"=\"/home/\xD0\x96\xC3\xA4/c.c\"", "\"H3\"=\"/home/\x80.c\""}));
+    const QStringList paths{"/home/jörg/a.c", "/home/jörg/b.c", "/home/Жä/c.c", "/home/€.c"};
+    EXPECT_EQ(Names(*MainMru()), paths);
+    EXPECT_EQ(
+        TempDir::Read(Hive()),
+        "REGEDIT4\r\n" + comment + "\r\n" + MruSection +
+            Lines({"\"Count\"=\"4\"", "\"MaxFiles\"=\"10\"", "\"H0\"=\"/home/j\xC3\xB6rg/a.c\"",
+                   "\"H1\"=\"/home/j\xC3\xB6rg/b.c\"", "\"H2\"=\"/home/\xD0\x96\xC3\xA4/c.c\"",
+                   "\"H3\"=\"/home/\xE2\x82\xAC.c\""}));
+    EXPECT_EQ(Names(*MainMru()), paths);
 }

@@ -1,6 +1,11 @@
 #include "platform/keystore.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
+#include <QProcess>
+#include <QStringEncoder>
 
 #include <gtest/gtest.h>
 
@@ -114,6 +119,28 @@ TEST(KeyStore, BadHiveFilesAreSurvived)
         EXPECT_TRUE(QFileInfo(home.Hive()).isDir());
     }
     {
+        SCOPED_TRACE("a FIFO, a huge file and half a UTF-16 character are neither read nor "
+                     "overwritten, and nothing waits");
+        ConfigHome home;
+        home.WriteHive({});
+        QFile huge(home.Hive("localmachine.reg"));
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(64) << 20 | 1));
+        huge.close();
+        const QByteArray odd("\xFF\xFE[\0A\0]\0\r\0\n\0x", 13);
+        home.Dir.Write(QStringLiteral("quennor/users.reg"), odd);
+        QFile::remove(home.Hive());
+        ASSERT_EQ(mkfifo(QFile::encodeName(home.Hive()).constData(), 0600), 0);
+        for (const TRootKey hive :
+             {TRootKey::HKeyCurrentUser, TRootKey::HKeyLocalMachine, TRootKey::HKeyUsers}) {
+            KeyStore store(hive);
+            EXPECT_FALSE(store.OpenKey(QStringLiteral("A"), false));
+            EXPECT_FALSE(store.OpenKey(MruKey, true));
+        }
+        EXPECT_FALSE(QFileInfo(home.Hive()).isFile()) << "still the FIFO";
+        EXPECT_EQ(QFileInfo(huge.fileName()).size(), qint64(64) << 20 | 1);
+        EXPECT_EQ(TempDir::Read(home.Hive("users.reg")), odd);
+    }
+    {
         SCOPED_TRACE("no place to write the hive, and a key path that would break the file");
         ConfigHome home;
         home.Dir.Write(QStringLiteral("quennor"), "eine Datei");
@@ -170,4 +197,163 @@ TEST(KeyStore, LazyWriteKeepsChangesUntilTheStoreIsReleased)
     EXPECT_TRUE(
         TempDir::Read(home.Hive("localmachine.reg")).contains("[Software\\B]\r\n\"Y\"=\"2\""));
     EXPECT_FALSE(TempDir::Read(home.Hive()).contains("Software\\B"));
+}
+
+TEST(KeyStore, EachLineReadsInItsOwnEncodingSoOneStrayByteGarblesNothing)
+{
+    ConfigHome home;
+    const QByteArray before = "REGEDIT4\r\n; Kommentar mit \x80\x81 Stra\xDF"
+                              "e\r\n\r\n"
+                              "[Software\\Other]\r\n\"Name\"=\"J\xF6rg \x9C\"\r\n\r\n"
+                              "[Software\\Tarnwick\\Quennor\\MRU\\MainFM\\MRUHistory]\r\n"
+                              "\"H0\"=\"/home/j\xC3\xB6rg/a.c\"\r\n\"H1\"=\"/home/j\xF6rg/b.c\"\r\n"
+                              "\"H2\"=\"/home/\xD0\x96\xC3\xA4/c.c\"\r\n\"H3\"=\"/x\xC3\"\r\n";
+    home.WriteHive(before);
+    KeyStore store;
+    store.SetLazyWrite(false);
+    ASSERT_TRUE(store.OpenKey(MruKey, false));
+    EXPECT_EQ(store.ReadString(QStringLiteral("H0")), QStringLiteral("/home/jörg/a.c"));
+    EXPECT_EQ(store.ReadString(QStringLiteral("H1")), QStringLiteral("/home/jörg/b.c"));
+    EXPECT_EQ(store.ReadString(QStringLiteral("H2")), QStringLiteral("/home/Жä/c.c"));
+    EXPECT_EQ(store.ReadString(QStringLiteral("H3")), QStringLiteral("/xÃ"))
+        << "an unfinished sequence makes its line Windows-1252";
+    EXPECT_TRUE(store.WriteString(QStringLiteral("H1"), QStringLiteral("/home/jörg/b.c")));
+    EXPECT_TRUE(store.CloseKey());
+    QByteArray after = before;
+    after.replace("\"H1\"=\"/home/j\xF6rg/b.c\"", "\"H1\"=\"/home/j\xC3\xB6rg/b.c\"");
+    EXPECT_EQ(TempDir::Read(home.Hive()), after) << "only the written line becomes UTF-8";
+
+    ASSERT_TRUE(store.OpenKey(QStringLiteral("Software\\Other"), false));
+    EXPECT_EQ(store.ReadString(QStringLiteral("Name")), QStringLiteral("Jörg œ"));
+}
+
+// Each file holds a foreign key and ours; after writing ours only its value lines differ, and
+// they are written in the file's encoding and with its line end.
+TEST(KeyStore, ForeignLinesKeepTheirBytesAndLineEnds)
+{
+    const QString cyrillic = QStringLiteral("/home/Юрий/проект.c");
+    const auto utf16 = [](QStringConverter::Encoding encoding, const QString& text) {
+        QStringEncoder encoder(encoding, QStringEncoder::Flag::WriteBom);
+        return QByteArray(encoder.encode(text));
+    };
+    const QString wideBefore = QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
+                                              "[Software\\Other]\r\n\"Pfad\"=\"C:\\\\Müll\"\r\n");
+    const QString wideAfter = wideBefore +
+                              QStringLiteral("\r\n[Software\\Tarnwick\\Quennor\\MRU"
+                                             "\\MainFM\\MRUHistory]\r\n\"H0\"=\"") +
+                              cyrillic + QStringLiteral("\"\r\n");
+    struct Case
+    {
+        const char* Trace;
+        QByteArray Before;
+        QByteArray After;
+        const char* ForeignName;
+        QString ForeignValue;
+    };
+    const Case cases[] = {
+        {"LF ends and a raw CR inside a foreign value",
+         "REGEDIT4\n\n[Software\\Other]\n\"Text\"=\"eins\rzwei\"\n\"X\"=\"\xE4\"\n",
+         "REGEDIT4\n\n[Software\\Other]\n\"Text\"=\"eins\rzwei\"\n\"X\"=\"\xE4\"\n\n"
+         "[Software\\Tarnwick\\Quennor\\MRU\\MainFM\\MRUHistory]\n\"H0\"=\"" +
+             cyrillic.toUtf8() + "\"\n",
+         "Text", QStringLiteral("eins\rzwei")},
+        {"CR ends only, and no line end after the last line",
+         "REGEDIT4\r\r[Software\\Other]\r\"X\"=\"M\xFCll\"",
+         "REGEDIT4\r\r[Software\\Other]\r\"X\"=\"M\xFCll\"\r\r"
+         "[Software\\Tarnwick\\Quennor\\MRU\\MainFM\\MRUHistory]\r\"H0\"=\"" +
+             cyrillic.toUtf8() + "\"\r",
+         "X", QStringLiteral("Müll")},
+        {"UTF-16 little-endian", utf16(QStringConverter::Utf16LE, wideBefore),
+         utf16(QStringConverter::Utf16LE, wideAfter), "Pfad", QStringLiteral("C:\\Müll")},
+        {"UTF-16 big-endian", utf16(QStringConverter::Utf16BE, wideBefore),
+         utf16(QStringConverter::Utf16BE, wideAfter), "Pfad", QStringLiteral("C:\\Müll")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Trace);
+        ConfigHome home;
+        home.WriteHive(c.Before);
+        {
+            KeyStore store;
+            store.SetLazyWrite(false);
+            ASSERT_TRUE(store.OpenKey(MruKey, true));
+            EXPECT_TRUE(store.WriteString(QStringLiteral("H0"), cyrillic));
+            EXPECT_TRUE(store.CloseKey());
+            EXPECT_EQ(TempDir::Read(home.Hive()), c.After);
+        }
+        KeyStore store;
+        ASSERT_TRUE(store.OpenKey(MruKey, false));
+        EXPECT_EQ(store.ReadString(QStringLiteral("H0")), cyrillic);
+        ASSERT_TRUE(store.OpenKey(QStringLiteral("Software\\Other"), false));
+        EXPECT_EQ(store.ReadString(QLatin1String(c.ForeignName)), c.ForeignValue);
+    }
+}
+
+TEST(KeyStore, HandEditedShapesAreRead)
+{
+    ConfigHome home;
+    home.WriteHive("REGEDIT4\r\n\r\n[Software\\Other]\r\n\"Blob\"=hex:01,02,\\\r\n"
+                   "[Software\\Tarnwick\\Quennor\\MRU\\MainFM\\MRUHistory]\r\n"
+                   "  \"Count\" = \"2\"  \r\n@ =\t\"standard\"\r\n\"Bin\"=hex:03,\\ \r\n"
+                   "\"H0\"   =\"/a.c\"\r\n\"H1\"= \"/b.c\"\r\n");
+    KeyStore store;
+    ASSERT_TRUE(store.OpenKey(MruKey, false)) << "the header after a trailing backslash";
+    EXPECT_EQ(store.ValueNames(), (QStringList{"Count", "", "Bin", "H0", "H1"}));
+    EXPECT_EQ(store.ReadString(QStringLiteral("Count")), QStringLiteral("2"));
+    EXPECT_EQ(store.ReadString(QString()), QStringLiteral("standard"));
+    EXPECT_EQ(store.ReadString(QStringLiteral("H0")), QStringLiteral("/a.c"));
+    EXPECT_EQ(store.ReadString(QStringLiteral("H1")), QStringLiteral("/b.c"));
+}
+
+// Recent paths tell what a user works on. Root reads every file, so another user tries.
+TEST(KeyStore, NewHiveAndFolderAreTheUsersAlone)
+{
+    ConfigHome home;
+    ASSERT_TRUE(QFile::setPermissions(home.Dir.Path(QString()),
+                                      QFile::permissions(home.Dir.Path(QString())) |
+                                          QFileDevice::ExeOther | QFileDevice::ReadOther));
+    for (int write = 0; write < 2; ++write) {
+        KeyStore store;
+        store.SetLazyWrite(false);
+        ASSERT_TRUE(store.OpenKey(MruKey, true));
+        EXPECT_TRUE(store.WriteString(QStringLiteral("H0"), QStringLiteral("/geheim.c")));
+        EXPECT_TRUE(store.CloseKey());
+    }
+    const QString folder = home.Dir.Path(QStringLiteral("quennor"));
+    const auto mode = [](const QString& path) {
+        return QFile::permissions(path) &
+               ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+    };
+    EXPECT_EQ(mode(folder),
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(mode(home.Hive()), QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+        << "also after it was replaced";
+
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to start a child as another user";
+    const QString readable = home.Dir.Write(QStringLiteral("offen.txt"), "offen");
+    QFile::setPermissions(readable, QFile::permissions(readable) | QFileDevice::ReadOther);
+    const auto readsAsNobody = [](const QString& path) {
+        QProcess cat;
+        cat.start(QStringLiteral("setpriv"),
+                  {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                   QStringLiteral("--clear-groups"), QStringLiteral("cat"), path});
+        return cat.waitForFinished() && cat.exitStatus() == QProcess::NormalExit &&
+               cat.exitCode() == 0 && cat.readAllStandardOutput() == TempDir::Read(path);
+    };
+    EXPECT_TRUE(readsAsNobody(readable)) << "the child reaches the folder";
+    const QFileDevice::Permissions everyone = QFileDevice::ReadOther | QFileDevice::ExeOther;
+    const auto openedUp = [&](const QString& path) {
+        const QFileDevice::Permissions made = QFile::permissions(path);
+        QFile::setPermissions(path, made | everyone);
+        EXPECT_FALSE(readsAsNobody(home.Hive()));
+        QFile::setPermissions(path, made);
+    };
+    {
+        SCOPED_TRACE("the folder alone keeps it out");
+        openedUp(home.Hive());
+    }
+    {
+        SCOPED_TRACE("the hive alone keeps it out");
+        openedUp(folder);
+    }
 }
