@@ -11,6 +11,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include "platform/regularfile.h"
 #include "platform/textfile.h"
 
 namespace {
@@ -328,20 +329,13 @@ bool KeyStore::Load()
     FFileName = HiveFileName(FRootKey);
     if (FFileName.isEmpty())
         return false;
-    const QFileInfo info(FFileName);
-    if (!info.exists())
+    if (!QFileInfo::exists(FFileName))
         return true;
-    // Reading a FIFO would wait for a writer that never comes, and a huge file would take all
-    // memory: neither is a hive, and neither is overwritten.
-    if (!info.isFile() || info.size() > MaxHiveSize)
+    // A FIFO or a device and a huge file are no hive and are not overwritten either.
+    const std::optional<QByteArray> bytes = ReadRegularFile(FFileName, MaxHiveSize + 1);
+    if (!bytes || bytes->size() > MaxHiveSize)
         return false;
-    QFile file(FFileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = file.read(MaxHiveSize + 1);
-    if (file.error() != QFileDevice::NoError || bytes.size() > MaxHiveSize)
-        return false;
-    return Parse(bytes);
+    return Parse(*bytes);
 }
 
 // A value of another type may go on over further lines, each but the last ending in a
