@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/prompts.h"
-#include "platform/regularfile.h"
+#include "platform/files.h"
 #include "programmer/avrflash2.h"
 
 namespace {

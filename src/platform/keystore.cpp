@@ -11,7 +11,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
-#include "platform/regularfile.h"
+#include "platform/files.h"
 #include "platform/textfile.h"
 
 namespace {

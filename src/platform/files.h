@@ -9,3 +9,7 @@
 // cannot be opened or names anything but a regular file: a FIFO or a device would block the
 // program or never end.
 std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes = -1);
+
+// Whether both paths name the same file: the same path, or the same file reached through a
+// symbolic or hard link. A path that names nothing is only the same as itself.
+bool SameFile(const QString& first, const QString& second);

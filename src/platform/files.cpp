@@ -1,4 +1,4 @@
-#include "platform/regularfile.h"
+#include "platform/files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,4 +29,17 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes)
     if (file.error() != QFileDevice::NoError)
         return std::nullopt;
     return bytes;
+}
+
+bool SameFile(const QString& first, const QString& second)
+{
+    if (first == second)
+        return true;
+    struct stat a
+    {};
+    struct stat b
+    {};
+    return ::stat(QFile::encodeName(first).constData(), &a) == 0 &&
+           ::stat(QFile::encodeName(second).constData(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
 }
