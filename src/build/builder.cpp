@@ -2,11 +2,37 @@
 
 #include <utility>
 
+#include <QDir>
 #include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include "build/buildsteps.h"
 #include "build/toolrunner.h"
+#include "platform/files.h"
+
+namespace {
+
+// A source named like one of its own outputs (x.lst, x.o, x.hex …), or linked to from one of
+// their names, would be deleted or overwritten by its build.
+bool OverwritesSource(const TBuildFiles& files)
+{
+    for (const QString* output :
+         {&files.Object, &files.Program, &files.Hex, &files.Binary, &files.Listing})
+        if (SameFile(files.Source, *output))
+            return true;
+    return false;
+}
+
+// A folder for the listing whose path holds no comma.
+QString CommaFreeTemplate()
+{
+    const QString temp = QDir::tempPath();
+    return (temp.contains(QLatin1Char(',')) ? QStringLiteral("/tmp") : temp) +
+           QStringLiteral("/quennor-XXXXXX");
+}
+
+} // namespace
 
 TBuilder::TBuilder(QString gccPath, QString objcopyPath)
     : FGccPath(std::move(gccPath))
@@ -16,12 +42,13 @@ TBuilder::TBuilder(QString gccPath, QString objcopyPath)
 bool TBuilder::Build(const QString& source, std::string_view mcu, bool createListing)
 {
     const TBuildFiles files = BuildFiles(source);
+    if (OverwritesSource(files)) {
+        AddRow(QStringLiteral("Abbruch: die Quelldatei würde überschrieben."));
+        return false;
+    }
     QFile::remove(files.Listing);
-    const bool compiled = RunStep(CompileStep(FGccPath, mcu, files.Source, files.Object,
-                                              createListing ? files.Listing : QString()));
-    if (createListing && QFile::exists(files.Listing) && OnListing)
-        OnListing(files.Listing);
-    if (!compiled || !RunStep(LinkStep(FGccPath, mcu, files.Object, files.Program)) ||
+    if (!CompileSource(files, mcu, createListing) ||
+        !RunStep(LinkStep(FGccPath, mcu, files.Object, files.Program)) ||
         !RunStep(HexStep(FObjcopyPath, files.Program, files.Hex)) ||
         !RunStep(BinaryStep(FObjcopyPath, files.Program, files.Binary)))
         return false;
@@ -31,18 +58,43 @@ bool TBuilder::Build(const QString& source, std::string_view mcu, bool createLis
     return true;
 }
 
+// The compiler driver splits the assembler's listing option at commas, so a listing path with a
+// comma would send the listing to the part before it, over whatever file lives there. Such a
+// listing is written under a comma-free name and then moved beside the source.
+bool TBuilder::CompileSource(const TBuildFiles& files, std::string_view mcu, bool createListing)
+{
+    bool compiled = false;
+    if (!createListing) {
+        compiled = RunStep(CompileStep(FGccPath, mcu, files.Source, files.Object, QString()));
+    } else if (!files.Listing.contains(QLatin1Char(','))) {
+        compiled = RunStep(CompileStep(FGccPath, mcu, files.Source, files.Object, files.Listing));
+    } else {
+        const QTemporaryDir folder(CommaFreeTemplate());
+        const QString listing = folder.filePath(QStringLiteral("listing.lst"));
+        compiled = RunStep(CompileStep(FGccPath, mcu, files.Source, files.Object, listing));
+        if (QFile::exists(listing))
+            QFile::rename(listing, files.Listing);
+    }
+    if (createListing && QFile::exists(files.Listing) && OnListing)
+        OnListing(files.Listing);
+    return compiled;
+}
+
 bool TBuilder::RunStep(const TToolStep& step)
 {
     AddRow(step.Status);
     QStringList lines;
     const bool succeeded = RunTool(step.CommandLine, -1, lines);
     for (const QString& line : lines)
-        AddRow(line);
+        if (OnRow)
+            OnRow(SplitMessage(line));
     return succeeded;
 }
 
+// Status and completion rows are the build's own words, never a compiler message, whatever the
+// path in them holds.
 void TBuilder::AddRow(const QString& text)
 {
     if (OnRow)
-        OnRow(SplitMessage(text));
+        OnRow({text, {}, {}});
 }

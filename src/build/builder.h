@@ -7,11 +7,13 @@
 
 #include "build/messages.h"
 
+struct TBuildFiles;
 struct TToolStep;
 
 // One build of a source file: compile, link, convert to hex and to binary, stopping at the first
 // tool that fails; after success the object and program files are deleted and the completion row
-// follows. It reports rows and the listing through callbacks and shows nothing itself.
+// follows. A source that one of its outputs would overwrite is not built at all. It reports rows
+// and the listing through callbacks and shows nothing itself.
 class TBuilder final
 {
 public:
@@ -26,6 +28,7 @@ public:
     bool Build(const QString& source, std::string_view mcu, bool createListing);
 
 private:
+    bool CompileSource(const TBuildFiles& files, std::string_view mcu, bool createListing);
     bool RunStep(const TToolStep& step);
     void AddRow(const QString& text);
 

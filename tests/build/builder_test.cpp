@@ -1,0 +1,136 @@
+#include "build/builder.h"
+
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include "support/tempdir.h"
+
+namespace {
+
+const QString Gcc = QStringLiteral(QUENNOR_BINARY_DIR "/bin/avr-gcc");
+const QString Objcopy = QStringLiteral(QUENNOR_BINARY_DIR "/bin/avr-objcopy");
+
+const QByteArray Program = "int main(void)\r\n{\r\n    volatile unsigned char x = 1;\r\n"
+                           "    for (;;)\r\n        x++;\r\n}\r\n";
+
+// Builds with the real tool chain and keeps every row as "message|file|line".
+struct TBuildRun
+{
+    explicit TBuildRun(const QString& source, bool listing = false)
+    {
+        TBuilder builder(Gcc, Objcopy);
+        builder.OnRow = [this](const TMessageRow& row) {
+            Rows << row.Message + '|' + row.File + '|' + row.Line;
+        };
+        builder.OnListing = [this](const QString& path) {
+            Listing = path;
+        };
+        Built = builder.Build(source, "at90s8515", listing);
+    }
+
+    bool Built = false;
+    QStringList Rows;
+    QString Listing;
+};
+
+QStringList Files(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::System, QDir::Name);
+}
+
+const QString Refused = QStringLiteral("Abbruch: die Quelldatei würde überschrieben.||");
+
+} // namespace
+
+// Building a source named like one of its outputs once deleted it (x.lst) or would have
+// overwritten it with the tools' output.
+TEST(Builder, NeverTouchesASourceNamedLikeItsOutput)
+{
+    TempDir dir;
+    for (const char* name : {"x.lst", "x.o", "x.elf", "x.hex", "x.bin"}) {
+        SCOPED_TRACE(name);
+        const QString source = dir.Write(QLatin1String(name), Program);
+        const TBuildRun run(source, true);
+        EXPECT_FALSE(run.Built);
+        EXPECT_EQ(run.Rows, QStringList{Refused}) << "no tool runs";
+        EXPECT_EQ(TempDir::Read(source), Program);
+        EXPECT_EQ(Files(dir.Path(QString())), QStringList{QLatin1String(name)});
+        QFile::remove(source);
+    }
+    SCOPED_TRACE("names that differ in case only are two files here, so the build goes on");
+    const QString upper = dir.Write(QStringLiteral("x.LST"), Program);
+    const TBuildRun run(upper, true);
+    EXPECT_EQ(run.Rows.value(0), QStringLiteral("Kompiliere \"%1\"...||").arg(upper));
+    EXPECT_EQ(TempDir::Read(upper), Program);
+}
+
+TEST(Builder, NeverTouchesASourceReachedThroughALink)
+{
+    TempDir dir;
+    const QString real = dir.Write(QStringLiteral("real.c"), Program);
+    const QString symbolic = dir.Path(QStringLiteral("x.lst"));
+    ASSERT_TRUE(QFile::link(real, symbolic));
+    TBuildRun run(symbolic, false);
+    EXPECT_EQ(run.Rows, QStringList{Refused});
+    EXPECT_EQ(TempDir::Read(real), Program);
+    EXPECT_TRUE(QFileInfo(symbolic).isSymLink());
+
+    SCOPED_TRACE("an output name that is a hard link to the source");
+    const QString source = dir.Path(QStringLiteral("a.c"));
+    ASSERT_TRUE(QFile::copy(real, source));
+    ASSERT_EQ(::link(QFile::encodeName(source).constData(),
+                     QFile::encodeName(dir.Path(QStringLiteral("a.hex"))).constData()),
+              0);
+    run = TBuildRun(source);
+    EXPECT_EQ(run.Rows, QStringList{Refused});
+    EXPECT_EQ(TempDir::Read(dir.Path(QStringLiteral("a.hex"))), Program);
+}
+
+// The assembler's listing option is split at commas: a listing for a/b,c/x.c once went to a/b,
+// over a file of that name.
+TEST(Builder, WritesTheListingBesideASourceWhosePathHoldsACommaAndNowhereElse)
+{
+    TempDir dir;
+    QDir().mkpath(dir.Path(QStringLiteral("a,b")));
+    const QByteArray bystander = "not a listing";
+    const QString neighbour = dir.Write(QStringLiteral("a"), bystander);
+    const QString source = dir.Write(QStringLiteral("a,b/x.c"), Program);
+    const TBuildRun run(source, true);
+    EXPECT_TRUE(run.Built) << run.Rows.join('\n').toStdString();
+    EXPECT_EQ(TempDir::Read(neighbour), bystander);
+    EXPECT_EQ(run.Listing, dir.Path(QStringLiteral("a,b/x.lst")));
+    EXPECT_TRUE(TempDir::Read(run.Listing).contains("x++"));
+    EXPECT_EQ(Files(dir.Path(QStringLiteral("a,b"))),
+              QStringList({"x.bin", "x.c", "x.hex", "x.lst"}));
+    EXPECT_EQ(Files(dir.Path(QString())), QStringList{"a"});
+}
+
+// Only the tools' lines are compiler messages; the build's own rows are never split, whatever
+// the folder's name looks like.
+TEST(Builder, StatusRowsNeverCarryAFileOrLine)
+{
+    TempDir dir;
+    QDir().mkpath(dir.Path(QStringLiteral("Termin 10:30: Notizen")));
+    const QString source = dir.Write(QStringLiteral("Termin 10:30: Notizen/x.c"), Program);
+    const TBuildRun run(source);
+    ASSERT_TRUE(run.Built) << run.Rows.join('\n').toStdString();
+    ASSERT_EQ(run.Rows.size(), 5);
+    for (const QString& row : run.Rows)
+        EXPECT_TRUE(row.endsWith(QLatin1String("||"))) << row.toStdString();
+    EXPECT_EQ(run.Rows.first(), QStringLiteral("Kompiliere \"%1\"...||").arg(source));
+}
+
+TEST(Builder, ShowsTheCompilersEchoOfAWindows1252Source)
+{
+    TempDir dir;
+    const QString source = dir.Write(QStringLiteral("ansi.c"),
+                                     "int x = \"Gr\xFC\xDF\";\r\nint main(void) { return 0; }\r\n");
+    const TBuildRun run(source);
+    EXPECT_TRUE(run.Rows.join('\n').contains(QStringLiteral("\"Grüß\"")))
+        << run.Rows.join('\n').toStdString();
+}
