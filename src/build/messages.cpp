@@ -10,15 +10,15 @@ struct TTrailingNumber
     QStringView Digits;
 };
 
-// Splits text ending in a colon, then decimal digits, into the part before the colon and the
-// digits; the part before must not be empty.
+// Splits text ending in a colon, then decimal digits, into the part before the colon, which may
+// be empty, and the digits.
 std::optional<TTrailingNumber> SplitTrailingNumber(QStringView text)
 {
     qsizetype p = text.size();
     while (p > 0 && text[p - 1] >= QLatin1Char('0') && text[p - 1] <= QLatin1Char('9'))
         --p;
     const qsizetype colon = p - 1;
-    if (colon < 1 || p == text.size() || text[colon] != QLatin1Char(':'))
+    if (colon < 0 || p == text.size() || text[colon] != QLatin1Char(':'))
         return std::nullopt;
     return TTrailingNumber{text.left(colon), text.mid(p)};
 }

@@ -18,6 +18,8 @@ TEST(SplitMessage, SplitsFileAndLineOffCompilerMessages)
         {"/home/u/my dir/a.c:3:1: warning: x: y", "/home/u/my dir/a.c", "3"},
         {"/tmp/a:b/x.c:40:2: note: here", "/tmp/a:b/x.c", "40"},
         {"/usr/avr/include/avr/io.h:99:0: warning: redefined", "/usr/avr/include/avr/io.h", "99"},
+        {":12: no file before the colon", "", "12"},
+        {":12:7: no file, a column", "", "12"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Line);
@@ -39,7 +41,6 @@ TEST(SplitMessage, OtherLinesArePlainRows)
              "avr-gcc: error: device-specs/specs-atmega603: No such file or directory",
              "In file included from /home/u/blink.c:6:0:",
              "12: no file before the number",
-             ":12: no file before the colon",
              "blink.c:: no number",
              "blink.c:12 no blank after the colon",
              "blink.c:\u0663: Arabic-Indic digits are not line numbers",
