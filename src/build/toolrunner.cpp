@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include "platform/textfile.h"
+
 namespace {
 
 bool IsBlank(QChar c)
@@ -15,7 +17,7 @@ bool IsBlank(QChar c)
 
 // Backslashes are literal unless a double quote follows them: then each pair gives one
 // backslash, and an odd one left over makes the quote literal instead of opening or closing a
-// quoted part.
+// quoted part. Inside a quoted part two double quotes give one, and the part goes on.
 QStringList SplitArguments(QStringView text)
 {
     QStringList arguments;
@@ -39,7 +41,12 @@ QStringList SplitArguments(QStringView text)
             }
             started = true;
         } else if (c == QLatin1Char('"')) {
-            quoted = !quoted;
+            if (quoted && i + 1 < text.size() && text[i + 1] == QLatin1Char('"')) {
+                current += c;
+                ++i;
+            } else {
+                quoted = !quoted;
+            }
             started = true;
         } else if (IsBlank(c) && !quoted) {
             if (started)
@@ -78,13 +85,13 @@ QStringList SplitOutputLines(const QByteArray& bytes)
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         if (bytes[i] != '\r' && bytes[i] != '\n')
             continue;
-        lines += QString::fromLocal8Bit(bytes.mid(start, i - start));
+        lines += DecodeLine(QByteArrayView(bytes).sliced(start, i - start));
         if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
             ++i;
         start = i + 1;
     }
     if (start < bytes.size())
-        lines += QString::fromLocal8Bit(bytes.mid(start));
+        lines += DecodeLine(QByteArrayView(bytes).sliced(start));
     return lines;
 }
 

@@ -6,6 +6,8 @@
 
 // Cuts a tool's output into lines. A carriage return, a line feed or the pair of both ends a
 // line; a last line without a line end counts too. A blank line comes back as an empty string.
+// Each line is read as UTF-8 when it is valid UTF-8, otherwise as Windows-1252, as source files
+// are, so that the tools' echo of a source line shows its characters.
 QStringList SplitOutputLines(const QByteArray& bytes);
 
 // A command line taken apart: the program to start and its arguments.

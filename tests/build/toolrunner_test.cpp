@@ -1,5 +1,8 @@
 #include "build/toolrunner.h"
 
+#include <random>
+#include <utility>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -41,6 +44,16 @@ TEST(SplitOutputLines, EveryLineEndFormEndsALine)
               QStringList{QStringLiteral("Zähler ‘x’")});
 }
 
+// The compiler echoes the offending source line, in the source's own encoding.
+TEST(SplitOutputLines, EachLineIsReadInItsOwnEncoding)
+{
+    EXPECT_EQ(SplitOutputLines("    1 | int x = \"Gr\xFC\xDF\";\n"
+                               "a.c:1:9: Gr\xC3\xBC\xC3\x9F\n"
+                               "\x80 \xE2\x82\n"),
+              (QStringList{QStringLiteral("    1 | int x = \"Grüß\";"),
+                           QStringLiteral("a.c:1:9: Grüß"), QStringLiteral("€ â‚")}));
+}
+
 TEST(QuoteArgument, QuotesSoThatTheSplitterGivesTheTextBack)
 {
     EXPECT_EQ(QuoteArgument(""), QStringLiteral("\"\""));
@@ -78,6 +91,39 @@ TEST(SplitCommandLine, FollowsTheBackslashAndQuoteConvention)
     EXPECT_EQ(arguments("  p \t a  "), QStringList{"a"});
     EXPECT_EQ(SplitCommandLine("\"/my dir/p\" a").Program, QStringLiteral("/my dir/p"));
     EXPECT_TRUE(SplitCommandLine("   ").Program.isEmpty());
+}
+
+// The convention's own examples, the doubled quote inside a quoted part among them, and random
+// texts given back whole after quoting.
+TEST(SplitCommandLine, ReadsTheConventionsExamplesAndEveryQuotedText)
+{
+    const std::pair<const char*, QStringList> examples[] = {
+        {R"("abc" d e)", {"abc", "d", "e"}},
+        {R"(a\\b d"e f"g h)", {R"(a\\b)", "de fg", "h"}},
+        {R"(a\\\"b c d)", {R"(a\"b)", "c", "d"}},
+        {R"(a\\\\"b c" d e)", {R"(a\\b c)", "d", "e"}},
+        {R"(a"b"" c d)", {R"(ab" c d)"}},
+        {R"("a""b")", {R"(a"b)"}},
+        {R"(""" x)", {R"(" x)"}},
+    };
+    for (const auto& [line, expected] : examples)
+        EXPECT_EQ(SplitCommandLine(QStringLiteral("p ") + QLatin1String(line)).Arguments, expected)
+            << line;
+
+    std::mt19937 random(2612);
+    const QString alphabet = QStringLiteral("a \t\"\\ä,");
+    for (int round = 0; round < 2000; ++round) {
+        QStringList texts;
+        QString line = QStringLiteral("p");
+        for (int i = int(random() % 4); i >= 0; --i) {
+            QString text;
+            for (int n = int(random() % 9); n > 0; --n)
+                text += alphabet[qsizetype(random() % alphabet.size())];
+            texts << text;
+            line += QLatin1Char(' ') + QuoteArgument(text);
+        }
+        ASSERT_EQ(SplitCommandLine(line).Arguments, texts) << line.toStdString();
+    }
 }
 
 TEST(SplitCommandLine, FindsAnUnquotedProgramPathWithBlanks)
