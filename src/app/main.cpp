@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSplitter>
@@ -508,12 +509,20 @@ void TMainFM::ProjectMIClick()
 
 void TMainFM::ClearListing()
 {
-    ListingRE->clear();
+    SetListingText(QString());
 }
 
 void TMainFM::LoadListing(const QString& path)
 {
-    ListingRE->setPlainText(ReadTextFile(path).Text);
+    SetListingText(ReadTextFile(path).Text);
+}
+
+// The program filling the pane is no selection the user made: the caret panel keeps what it
+// shows, even though the control reports a caret move.
+void TMainFM::SetListingText(const QString& text)
+{
+    const QScopedValueRollback filling(FFillingListing, true);
+    ListingRE->setPlainText(text);
 }
 
 void TMainFM::ViewMIClick()
@@ -534,7 +543,8 @@ void TMainFM::ShowListingMIClick()
 
 void TMainFM::EditorRESelectionChange(QPlainTextEdit* sender)
 {
-    UpdateCaretPanel(sender);
+    if (sender != ListingRE || !FFillingListing)
+        UpdateCaretPanel(sender);
     UpdateActions();
 }
 

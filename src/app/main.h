@@ -103,6 +103,7 @@ private:
 
     void SetFileName(const QString& path);
     void SetModified(bool flag);
+    void SetListingText(const QString& text);
     QString EditorText() const;
 
     void FormShow();
@@ -162,6 +163,7 @@ private:
     TBuilder FBuilder;
     bool FBuilding = false;
     bool FCloseWhenBuilt = false;
+    bool FFillingListing = false;
     TextEncoding FEncoding = TextEncoding::Utf8;
     QWidget* FActiveControl = nullptr;
     bool FShown = false;

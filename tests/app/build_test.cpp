@@ -359,3 +359,26 @@ TEST_F(Build, TheFlashDialogOpensOnlyAfterTheOneBuild)
     EXPECT_EQ(ToolRuns(appDir).size(), 4);
     EXPECT_TRUE(QFile::exists(Dir.Path(QStringLiteral("blink.bin"))));
 }
+
+// Emptying the listing pane once reported a caret move, so every build showed "1:  1 ".
+TEST_F(Build, TheCaretPanelKeepsTheEditorsPositionThroughABuild)
+{
+    Source(QStringLiteral("caret.c"), Portable);
+    QTextCursor caret = Main->Editor()->textCursor();
+    caret.setPosition(Main->Editor()->document()->findBlockByNumber(4).position() + 3);
+    Main->Editor()->setTextCursor(caret);
+    ASSERT_EQ(Main->StatusPanel(0), QStringLiteral("5:  4 "));
+    Action(QStringLiteral("CompileMI"))->trigger();
+    EXPECT_EQ(Main->StatusPanel(0), QStringLiteral("5:  4 "));
+
+    Action(QStringLiteral("CreateListingMI"))->trigger();
+    for (int build = 0; build < 2; ++build) {
+        Action(QStringLiteral("CompileMI"))->trigger();
+        ASSERT_FALSE(Main->Listing()->document()->isEmpty());
+        EXPECT_EQ(Main->StatusPanel(0), QStringLiteral("5:  4 ")) << "build " << build;
+    }
+    QTextCursor listing = Main->Listing()->textCursor();
+    listing.setPosition(2);
+    Main->Listing()->setTextCursor(listing);
+    EXPECT_EQ(Main->StatusPanel(0), QStringLiteral("1:  3 ")) << "the user's moves still count";
+}
