@@ -382,3 +382,19 @@ TEST_F(Build, TheCaretPanelKeepsTheEditorsPositionThroughABuild)
     Main->Listing()->setTextCursor(listing);
     EXPECT_EQ(Main->StatusPanel(0), QStringLiteral("1:  3 ")) << "the user's moves still count";
 }
+
+// An error that ends a build half way must not leave the commands switched off.
+TEST_F(Build, ABuildEndedByAnErrorGivesTheCommandsBack)
+{
+    Source(QStringLiteral("x.c"), Portable);
+    QDir().mkpath(Dir.Path(QStringLiteral("x.lst")));
+    Action(QStringLiteral("CreateListingMI"))->trigger();
+    Prompts.Answers = {QMessageBox::Ok};
+    Action(QStringLiteral("CompileMI"))->trigger();
+    ASSERT_EQ(Prompts.Messages.size(), 1u);
+    EXPECT_EQ(Prompts.Messages[0].Text,
+              QStringLiteral("Cannot open file ") + Dir.Path(QStringLiteral("x.lst")));
+    EXPECT_FALSE(Main->Building());
+    for (const char* name : {"CompileMI", "CompileAndFlashMI", "NewMI", "SaveMI", "ATtiny26MI"})
+        EXPECT_TRUE(Action(QLatin1String(name))->isEnabled()) << name;
+}
