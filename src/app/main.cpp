@@ -534,9 +534,16 @@ void TMainFM::UpdateCaretPanel(QPlainTextEdit* sender)
         QStringLiteral("%1:  %2 ").arg(line.blockNumber() + 1).arg(position - line.position() + 1));
 }
 
+// The menu bar takes the focus while its menus are worked with the keyboard; it never becomes
+// the active control, or the Edit menu would grey out as it opens. Left with the focus (Alt, then
+// another window), it hands it back when the window is active again, so that typing works.
 void TMainFM::FocusChanged(QWidget* now)
 {
-    if (now && now->window() == this) {
+    if (now == menuBar() && !menuBar()->activeAction() && FActiveControl) {
+        FActiveControl->setFocus();
+        return;
+    }
+    if (now == EditorRE || now == ListingRE || now == MsgLV) {
         FActiveControl = now;
         UpdateActions();
     }

@@ -3,15 +3,19 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 #include "app/finddialog.h"
 #include "app/main.h"
+#include "dialogs/about.h"
 #include "support/scriptedprompts.h"
 #include "support/tempdir.h"
 
@@ -206,4 +210,48 @@ TEST_F(Search, DialogsReadAsTheStandardOnes)
     EXPECT_EQ(next, Replace().ReplaceField()) << "Tab goes from the search to the replacement";
     Replace().SearchField()->setText(QString(300, QLatin1Char('y')));
     EXPECT_EQ(Replace().SearchText().size(), 255);
+}
+
+// Opening a menu with the keyboard gives the menu bar the focus for a while; the Edit menu must
+// still work on the editor, and after a dialog the keys go to the editor again.
+TEST_F(Search, KeyboardChosenCommandsKeepWorkingOnTheEditor)
+{
+    Editor()->setPlainText(QStringLiteral("foo bar foo bar"));
+    QTest::keyClick(&Main, Qt::Key_B, Qt::AltModifier);
+    QMenu* edit = Main.findChild<QMenu*>(QStringLiteral("EditMI"));
+    QTRY_VERIFY(edit->isVisible());
+    EXPECT_EQ(Main.ActiveControl(), Editor());
+    for (const char* name : {"FindAC", "ReplaceAC", "EditSelectAllAC"})
+        EXPECT_TRUE(Action(name)->isEnabled()) << name;
+
+    QTest::keyClick(edit, Qt::Key_S);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Find()));
+    QTest::keyClicks(Find().SearchField(), QStringLiteral("bar"));
+    QTest::keyClick(Find().SearchField(), Qt::Key_Return);
+    EXPECT_FALSE(Find().isVisible());
+    EXPECT_EQ(Selection(Editor()), std::make_pair(4, 7));
+    QApplication::setActiveWindow(&Main);
+    EXPECT_EQ(QApplication::focusWidget(), Editor());
+    QTest::keyClick(&Main, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(Selection(Editor()), std::make_pair(12, 15));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("baz"));
+    EXPECT_EQ(Editor()->toPlainText(), QStringLiteral("foo bar foo baz"));
+
+    Main.SetDialogs({nullptr, new TAboutFM(&Main), nullptr});
+    QTimer::singleShot(0, &Main, [] { QApplication::activeModalWidget()->close(); });
+    QTest::keyClick(&Main, Qt::Key_H, Qt::AltModifier);
+    QMenu* help = Main.findChild<QMenu*>(QStringLiteral("HelpMI"));
+    QTRY_VERIFY(help->isVisible());
+    QTest::keyClick(help, Qt::Key_Return);
+    QApplication::setActiveWindow(&Main);
+    EXPECT_EQ(QApplication::focusWidget(), Editor());
+    EXPECT_TRUE(Action("FindNextAC")->isEnabled());
+
+    QTest::keyClick(&Main, Qt::Key_Alt);
+    ASSERT_EQ(QApplication::focusWidget(), Main.menuBar());
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    QApplication::setActiveWindow(&Main);
+    EXPECT_EQ(QApplication::focusWidget(), Editor()) << "Alt, another window, and back";
 }
