@@ -108,6 +108,18 @@ TEST_F(Search, OpenDialogKeepsItsTextAndLongSelectionsAreCut)
     Select(Editor(), 301, 305);
     Action("FindAC")->trigger();
     EXPECT_EQ(Find().SearchText(), QStringLiteral("typed")) << "an open dialog is only raised";
+    Find().hide();
+
+    // A character of two UTF-16 units across the limit goes as a whole.
+    const QString emoji = QString::fromUtf16(u"\U0001F600");
+    Editor()->setPlainText(QString(254, QLatin1Char('x')) + emoji + emoji);
+    Select(Editor(), 0, 258);
+    Action("FindAC")->trigger();
+    EXPECT_EQ(Find().SearchText(), QString(254, QLatin1Char('x')));
+    Replace().SearchField()->setText(QString(252, QLatin1Char('y')) + emoji + emoji);
+    EXPECT_EQ(Replace().SearchText(), QString(252, QLatin1Char('y')) + emoji);
+    Replace().ReplaceField()->setText(QString(254, QLatin1Char('z')) + emoji);
+    EXPECT_EQ(Replace().ReplaceText(), QString(254, QLatin1Char('z')));
 }
 
 TEST_F(Search, FindNextAlwaysUsesTheFindDialogsText)
