@@ -689,24 +689,27 @@ void TMainFM::MainFDFind(FindDialog* sender)
         SearchNext(control, *sender);
 }
 
-bool TMainFM::SearchNext(QPlainTextEdit* control, const FindDialog& dialog)
+SearchOptions TMainFM::Options(const FindDialog& dialog)
+{
+    return {dialog.SearchText(), dialog.WholeWord(), dialog.MatchCase()};
+}
+
+void TMainFM::SearchNext(QPlainTextEdit* control, const FindDialog& dialog)
 {
     QTextCursor caret = control->textCursor();
     caret.setPosition(caret.selectionEnd());
-    const QTextCursor match =
-        FindForward(*control->document(), caret.position(),
-                    {dialog.SearchText(), dialog.WholeWord(), dialog.MatchCase()});
-    control->setTextCursor(match.isNull() ? caret : match);
-    control->ensureCursorVisible();
-    if (match.isNull())
-        ShowNoMoreOccurrences();
-    return !match.isNull();
+    const QTextCursor match = FindForward(*control->document(), caret.position(), Options(dialog));
+    ShowSearchResult(control, match.isNull() ? caret : match);
 }
 
-void TMainFM::ShowNoMoreOccurrences()
+void TMainFM::ShowSearchResult(QPlainTextEdit* control, const QTextCursor& result)
 {
-    FPrompts.Message({QStringLiteral("Keine weiteren Vorkommen."), QStringLiteral("Information"),
-                      QMessageBox::Ok, QMessageBox::NoIcon, nullptr});
+    control->setTextCursor(result);
+    control->ensureCursorVisible();
+    if (!result.hasSelection())
+        FPrompts.Message({QStringLiteral("Keine weiteren Vorkommen."),
+                          QStringLiteral("Information"), QMessageBox::Ok, QMessageBox::NoIcon,
+                          nullptr});
 }
 
 void TMainFM::MainRDReplace(FindDialog* sender, bool all)
@@ -714,26 +717,8 @@ void TMainFM::MainRDReplace(FindDialog* sender, bool all)
     QPlainTextEdit* control = ActiveTextControl();
     if (!control || control->isReadOnly() || sender != MainRD)
         return;
-    const SearchOptions options{sender->SearchText(), sender->WholeWord(), sender->MatchCase()};
-    // One edit block: one undo step for a whole replace-all, and one relayout instead of one
-    // per replacement.
-    QTextCursor block(control->document());
-    block.beginEditBlock();
-    QTextCursor cursor = control->textCursor();
-    do {
-        if (cursor.hasSelection())
-            cursor.insertText(sender->ReplaceText());
-        cursor.setPosition(cursor.selectionEnd());
-        const QTextCursor match = FindForward(*control->document(), cursor.position(), options);
-        if (match.isNull())
-            break;
-        cursor = match;
-    } while (all);
-    block.endEditBlock();
-    control->setTextCursor(cursor);
-    control->ensureCursorVisible();
-    if (!cursor.hasSelection())
-        ShowNoMoreOccurrences();
+    ShowSearchResult(control, ReplaceAndFind(control->textCursor(), Options(*sender),
+                                             sender->ReplaceText(), all));
 }
 
 void TMainFM::Build(bool flash)

@@ -15,12 +15,14 @@ class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QSplitter;
+class QTextCursor;
 class QTreeWidget;
 class Prompts;
 class TAboutFM;
 class TFlashFM;
 class TFuseBitsFM;
 class TRegMru;
+struct SearchOptions;
 struct TToolStep;
 
 // The three dialogs the main window shows; they live as long as the main window.
@@ -146,8 +148,9 @@ private:
     void MainFDFindAndClose();
     void MainFDFind(FindDialog* sender);
     void MainRDReplace(FindDialog* sender, bool all);
-    bool SearchNext(QPlainTextEdit* control, const FindDialog& dialog);
-    void ShowNoMoreOccurrences();
+    static SearchOptions Options(const FindDialog& dialog);
+    void SearchNext(QPlainTextEdit* control, const FindDialog& dialog);
+    void ShowSearchResult(QPlainTextEdit* control, const QTextCursor& result);
 
     Prompts& FPrompts;
     const QStringList FArguments;

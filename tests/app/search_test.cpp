@@ -164,6 +164,91 @@ TEST_F(Search, ReplaceAllWorksOnlyAfterTheCaretAndIsOneUndoStep)
     EXPECT_EQ(Editor()->toPlainText(), text);
 }
 
+// Qt's own document search folds a no-break space into a blank.
+TEST_F(Search, NoBreakSpaceIsNotABlank)
+{
+    const QString nbsp(QChar(0xA0));
+    Editor()->setPlainText(QStringLiteral("a") + nbsp + QStringLiteral("b a b"));
+    Find().SetSearchText(QStringLiteral(" "));
+    Action("FindNextAC")->trigger();
+    EXPECT_EQ(Selection(Editor()), std::make_pair(3, 4));
+    Select(Editor(), 0, 0);
+    Find().SetSearchText(QStringLiteral("a") + nbsp);
+    Action("FindNextAC")->trigger();
+    EXPECT_EQ(Selection(Editor()), std::make_pair(0, 2));
+
+    Select(Editor(), 0, 0);
+    Replace().SetSearchText(QStringLiteral(" "));
+    Replace().SetReplaceText(QStringLiteral("_"));
+    Prompts.Answers = {QMessageBox::Ok};
+    emit Replace().Replace(true);
+    EXPECT_EQ(Editor()->document()->toRawText(),
+              QStringLiteral("a") + nbsp + QStringLiteral("b_a_b"));
+}
+
+TEST_F(Search, ReplacingThatChangesNothingLeavesTheDocumentClean)
+{
+    TempDir dir;
+    Main.LoadDocument(dir.Write(QStringLiteral("a.c"), "foo bar\r\n"));
+    Replace().SetSearchText(QStringLiteral("bar"));
+    Replace().SetReplaceText(QStringLiteral("BAR"));
+    emit Replace().Replace(false);
+    EXPECT_EQ(Selection(Editor()), std::make_pair(4, 7)) << "nothing selected: only the search";
+    EXPECT_FALSE(Main.Modified());
+
+    Replace().SetSearchText(QStringLiteral("none"));
+    Select(Editor(), 0, 0);
+    Prompts.Answers = {QMessageBox::Ok, QMessageBox::Ok};
+    emit Replace().Replace(false);
+    emit Replace().Replace(true);
+    EXPECT_FALSE(Main.Modified());
+
+    Replace().findChildren<QCheckBox*>()[1]->setChecked(true);
+    Replace().SetSearchText(QStringLiteral("bar"));
+    Replace().SetReplaceText(QStringLiteral("bar"));
+    Select(Editor(), 0, 0);
+    Prompts.Answers = {QMessageBox::Ok};
+    emit Replace().Replace(true);
+    EXPECT_FALSE(Main.Modified()) << "the same text in its place is no change";
+    EXPECT_FALSE(Editor()->document()->isUndoAvailable());
+    EXPECT_EQ(Main.StatusPanel(1), QString());
+}
+
+// Replace-all works on one copy of the text; it must still end where pressing replace again
+// and again would, also where a whole-word check looks at a replacement just made.
+TEST_F(Search, ReplaceAllEndsWhereReplacingOneByOneEnds)
+{
+    struct Case
+    {
+        QString Text, Search, Replacement, Expected;
+        bool WholeWord;
+    };
+    const Case cases[] = {
+        {"---", "-", "z", "z-z", true},
+        {"-b-b", "-b", "", "", true},
+        {"-b-b", "-b", "+", "++", true},
+        {"Foo foo_bar fOO2 foo", "foo", "x_x", "x_x foo_bar fOO2 x_x", true},
+        {"aaaa", "aa", "a", "aa", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Text.toStdString());
+        Replace().findChildren<QCheckBox*>()[0]->setChecked(c.WholeWord);
+        Replace().SetSearchText(c.Search);
+        Replace().SetReplaceText(c.Replacement);
+        Editor()->setPlainText(c.Text);
+        Prompts.Answers = {QMessageBox::Ok};
+        emit Replace().Replace(true);
+        EXPECT_EQ(Editor()->toPlainText(), c.Expected);
+
+        Editor()->setPlainText(c.Text);
+        do {
+            Prompts.Answers = {QMessageBox::Ok};
+            emit Replace().Replace(false);
+        } while (Editor()->textCursor().hasSelection() && (Prompts.Answers.clear(), true));
+        EXPECT_EQ(Editor()->toPlainText(), c.Expected) << "one by one";
+    }
+}
+
 TEST_F(Search, ReplaceReplacesTheSelectionWhateverItHoldsAndSelectsTheNextHit)
 {
     Editor()->setPlainText(QStringLiteral("one two one two"));
