@@ -58,8 +58,7 @@ Result ReplaceAll(TMainFM& window, ScriptedPrompts& prompts, const QString& text
     return {replaced ? seconds : -1, window.Editor()->toPlainText() == text};
 }
 
-void Report(const char* shape, TMainFM& window, ScriptedPrompts& prompts,
-            QString (*source)(int))
+void Report(const char* shape, TMainFM& window, ScriptedPrompts& prompts, QString (*source)(int))
 {
     const Result small = ReplaceAll(window, prompts, source(20000), 20000);
     const Result large = ReplaceAll(window, prompts, source(40000), 40000);

@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "app/documenttext.h"
 #include "app/finddialog.h"
 #include "app/mcunames.h"
 #include "app/targetdirective.h"
@@ -387,11 +388,7 @@ void TMainFM::SetModified(bool flag)
 
 QString TMainFM::EditorText() const
 {
-    // toPlainText() would turn no-break spaces into blanks; the file must keep them.
-    QString text = EditorRE->document()->toRawText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
-    return text;
+    return DocumentText(*EditorRE->document());
 }
 
 bool TMainFM::QuerySave()
@@ -434,7 +431,7 @@ bool TMainFM::LoadDocument(const QString& path)
     // Read before taking the name, so the caption never names a file whose text is not shown.
     TextFileContents contents = ReadTextFile(path);
     SetFileName(path);
-    EditorRE->setPlainText(contents.Text);
+    EditorRE->setPlainText(ToDocument(contents.Text));
     FEncoding = contents.Encoding;
     SetModified(false);
     MainMRU->AddItem(path);
@@ -665,7 +662,7 @@ void TMainFM::ShowFindDialog(FindDialog* dialog)
     if (!control)
         return;
     if (!dialog->isVisible())
-        dialog->SetSearchText(control->textCursor().selectedText());
+        dialog->SetSearchText(FromDocument(control->textCursor().selectedText()));
     dialog->show();
     dialog->raise();
     dialog->activateWindow();
@@ -691,7 +688,7 @@ void TMainFM::MainFDFind(FindDialog* sender)
 
 SearchOptions TMainFM::Options(const FindDialog& dialog)
 {
-    return {dialog.SearchText(), dialog.WholeWord(), dialog.MatchCase()};
+    return {ToDocument(dialog.SearchText()), dialog.WholeWord(), dialog.MatchCase()};
 }
 
 void TMainFM::SearchNext(QPlainTextEdit* control, const FindDialog& dialog)
@@ -718,7 +715,7 @@ void TMainFM::MainRDReplace(FindDialog* sender, bool all)
     if (!control || control->isReadOnly() || sender != MainRD)
         return;
     ShowSearchResult(control, ReplaceAndFind(control->textCursor(), Options(*sender),
-                                             sender->ReplaceText(), all));
+                                             ToDocument(sender->ReplaceText()), all));
 }
 
 void TMainFM::Build(bool flash)

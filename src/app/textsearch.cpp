@@ -13,6 +13,14 @@ bool IsWordCharacter(QChar c)
     return c.isLetterOrNumber() || c == QLatin1Char('_');
 }
 
+// A search text starting or ending in a lone surrogate (a stand-in of the document's) must not
+// match half of a pair.
+bool SplitsPair(QStringView text, qsizetype at)
+{
+    return at > 0 && at < text.size() && text[at - 1].isHighSurrogate() &&
+           text[at].isLowSurrogate();
+}
+
 // The first occurrence at or after from in text, -1 when there is none. before stands for the
 // character in front of from, which differs from the text's own after a replacement there; a
 // null character is none.
@@ -24,7 +32,7 @@ qsizetype FindIn(QStringView text, qsizetype from, const SearchOptions& options,
         const qsizetype end = hit + options.Text.size();
         const QChar right = end < text.size() ? text[end] : QChar();
         const bool whole = !IsWordCharacter(left) && !IsWordCharacter(right);
-        if (whole || !options.WholeWord)
+        if ((whole || !options.WholeWord) && !SplitsPair(text, hit) && !SplitsPair(text, end))
             return hit;
         before = text[hit];
     }
@@ -116,8 +124,8 @@ QTextCursor ReplaceAndFind(QTextCursor caret, const SearchOptions& options,
     // One copy of the text for all searches: searching the document again after each
     // replacement copies a long line once per hit.
     const QString text = document.toRawText();
-    const std::vector<Range> parts = PartsToReplace(
-        text, {caret.selectionStart(), caret.selectionEnd()}, options, replacement);
+    const std::vector<Range> parts =
+        PartsToReplace(text, {caret.selectionStart(), caret.selectionEnd()}, options, replacement);
     if (!parts.empty())
         caret.setPosition(Replace(document, text, parts, replacement));
     caret.setPosition(caret.selectionEnd());

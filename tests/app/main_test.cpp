@@ -219,6 +219,25 @@ TEST_F(MainWindow, SourceBytesSurviveTheEditorUnchangedButForLineEnds)
     EXPECT_EQ(TempDir::Read(empty), QByteArray());
 }
 
+// The editor breaks lines at U+2029, U+FDD0 and U+FDD1 and shows U+2028 as a line break.
+TEST_F(MainWindow, CharactersTheEditorTakesForLineBreaksSurviveOpenAndSave)
+{
+    TMainFM& main = Window();
+    const QByteArray bytes = "// \xE2\x80\xA8 \xE2\x80\xA9 \xEF\xB7\x90 \xEF\xB7\x91 \xEF\xBF\xBC "
+                             "\xC2\xA0 \xF0\x9F\x98\x80\r\nint x;\r\n";
+    const QString path = Dir.Write("marks.c", bytes);
+    main.LoadDocument(path);
+    EXPECT_EQ(main.Editor()->document()->blockCount(), 3);
+    main.SaveDocument();
+    EXPECT_EQ(TempDir::Read(path), bytes);
+
+    // Typed with Shift+Enter, a line separator shows as a line break and is saved as one.
+    main.Editor()->moveCursor(QTextCursor::End);
+    QTest::keyClick(main.Editor(), Qt::Key_Return, Qt::ShiftModifier);
+    main.SaveDocument();
+    EXPECT_EQ(TempDir::Read(path), bytes + "\r\n");
+}
+
 TEST_F(MainWindow, CaretPanelShowsLineAndColumnOfTheSelectionStart)
 {
     TMainFM& main = Window();

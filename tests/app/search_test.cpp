@@ -249,6 +249,32 @@ TEST_F(Search, ReplaceAllEndsWhereReplacingOneByOneEnds)
     }
 }
 
+// Loaded from a file, U+2029, U+FDD0 and U+FDD1 stay characters within their line (the editor
+// would break lines there), and a search finds them as they are typed or selected.
+TEST_F(Search, CharactersTheEditorTakesForLineBreaksAreFoundAsTheyAre)
+{
+    TempDir dir;
+    // U+10029 (F0 90 80 A9) holds the stand-in of U+2029 as its second half.
+    const QString path = dir.Write(
+        QStringLiteral("a.c"), "x\xE2\x80\xA9y \xF0\x90\x80\xA9 x\xE2\x80\xA9y \xEF\xB7\x90\r\n");
+    Main.LoadDocument(path);
+    EXPECT_EQ(Editor()->document()->blockCount(), 2);
+    Select(Editor(), 0, 3);
+    Action("FindAC")->trigger();
+    EXPECT_EQ(Find().SearchText(), QString::fromUtf16(u"x\u2029y"));
+    emit Find().FindNext();
+    EXPECT_EQ(Selection(Editor()), std::make_pair(7, 10));
+
+    Select(Editor(), 0, 0);
+    Replace().SetSearchText(QString(QChar(0x2029)));
+    Replace().SetReplaceText(QString(QChar(0xFDD1)));
+    Prompts.Answers = {QMessageBox::Ok};
+    emit Replace().Replace(true);
+    Main.SaveDocument();
+    EXPECT_EQ(TempDir::Read(path),
+              QByteArray("x\xEF\xB7\x91y \xF0\x90\x80\xA9 x\xEF\xB7\x91y \xEF\xB7\x90\r\n"));
+}
+
 TEST_F(Search, ReplaceReplacesTheSelectionWhateverItHoldsAndSelectsTheNextHit)
 {
     Editor()->setPlainText(QStringLiteral("one two one two"));
