@@ -82,6 +82,7 @@ QTreeWidget* MakeMessageList()
     list->setColumnWidth(0, 386);
     list->setColumnWidth(1, 150);
     list->setColumnWidth(2, 60);
+    list->header()->setStretchLastSection(false);
     list->setRootIsDecorated(false);
     list->setUniformRowHeights(true);
     list->setAllColumnsShowFocus(true);

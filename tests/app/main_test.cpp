@@ -357,6 +357,8 @@ TEST_F(MainWindow, ListingPaneStartsAt160PixelsAndTogglesThroughTheHiddenViewMen
     main.show();
     EXPECT_EQ(main.Listing()->width(), 160);
     EXPECT_EQ(main.Messages()->height(), 100);
+    for (const auto& [column, width] : {std::pair{0, 386}, {1, 150}, {2, 60}})
+        EXPECT_EQ(main.Messages()->columnWidth(column), width) << column;
     QMenu* view = Main->findChild<QMenu*>(QStringLiteral("ViewMI"));
     EXPECT_FALSE(view->menuAction()->isVisible());
     EXPECT_FALSE(Action("ShowListingMI")->isVisible());
