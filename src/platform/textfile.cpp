@@ -176,12 +176,18 @@ std::optional<QString> MakeBackup(const QString& path, const QByteArray& old)
     const QString folder = StateFolder();
     if (!QDir().mkpath(folder))
         return std::nullopt;
-    QTemporaryFile copy(folder + QLatin1Char('/') + QFileInfo(path).fileName() +
+    // Part of the name only, so that the copy's name stays within the length a name may have.
+    QTemporaryFile copy(folder + QLatin1Char('/') + QFileInfo(path).fileName().left(64) +
                         QStringLiteral(".XXXXXX"));
     copy.setAutoRemove(false);
-    if (copy.open() && copy.write(old) == old.size() && copy.flush() &&
+    if (!copy.open())
+        return std::nullopt;
+    // Qt may open the copy without a name; asking for it links the copy into the folder, which
+    // must happen before the folder is synced.
+    const QString name = copy.fileName();
+    if (!name.isEmpty() && copy.write(old) == old.size() && copy.flush() &&
         ::fsync(copy.handle()) == 0 && SyncToDisk(folder))
-        return copy.fileName();
+        return name;
     copy.remove();
     return std::nullopt;
 }

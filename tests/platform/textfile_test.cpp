@@ -258,12 +258,12 @@ TEST(TextFile, SavingNeverReplacesWhatIsNotARegularFile)
 }
 
 // The atomic replace would give the saved name a new file and leave the old text under the
-// other name.
+// other name. The copy's name must fit even beside the longest file name.
 TEST(TextFile, HardLinkedFileIsWrittenInPlaceWithACopyOfTheOldText)
 {
     TempDir dir;
     StateHome state(dir.Path("state"));
-    const QString path = dir.Write("a.c", "int old;\r\n");
+    const QString path = dir.Write(QString(250, QLatin1Char('a')) + ".c", "int old;\r\n");
     const QString other = dir.Path("b.c");
     ASSERT_TRUE(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()) ==
                 0);
