@@ -1,5 +1,7 @@
 #include "app/main.h"
 
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QDir>
 #include <QMenu>
@@ -311,16 +313,23 @@ TEST_F(MainWindow, StartUpLoadsOnlyTheFirstArgument)
     EXPECT_EQ(relative.FileName(), second) << "a relative name is made absolute";
 }
 
-TEST_F(MainWindow, StartUpWithAMissingFileOpensEmpty)
+// A FIFO once blocked the window before it ever appeared.
+TEST_F(MainWindow, StartUpWithAMissingFileOrAFifoOpensEmpty)
 {
-    const QString missing = Dir.Path("gone.c");
-    Prompts.Answers = {QMessageBox::Ok};
-    TMainFM& main = Window({missing});
-    main.show();
-    ASSERT_EQ(Prompts.Messages.size(), 1u);
-    EXPECT_EQ(Prompts.Messages[0].Text, QStringLiteral("Cannot open file ") + missing);
-    EXPECT_EQ(main.windowTitle(), QStringLiteral("Quennor - Neu"));
-    EXPECT_EQ(main.Editor()->toPlainText(), QString());
+    const QString fifo = Dir.Path("pipe.c");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    for (const QString& path : {Dir.Path("gone.c"), fifo}) {
+        SCOPED_TRACE(path.toStdString());
+        Prompts.Messages.clear();
+        Prompts.Answers = {QMessageBox::Ok};
+        TMainFM& main = Window({path});
+        main.show();
+        EXPECT_TRUE(main.isVisible());
+        ASSERT_EQ(Prompts.Messages.size(), 1u);
+        EXPECT_EQ(Prompts.Messages[0].Text, QStringLiteral("Cannot open file ") + path);
+        EXPECT_EQ(main.windowTitle(), QStringLiteral("Quennor - Neu"));
+        EXPECT_EQ(main.Editor()->toPlainText(), QString());
+    }
 }
 
 TEST_F(MainWindow, ClosingWithUnsavedChangesAsksFirst)
