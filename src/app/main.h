@@ -18,11 +18,11 @@ class QSplitter;
 class QTextCursor;
 class QTreeWidget;
 class Prompts;
+struct SearchOptions;
 class TAboutFM;
 class TFlashFM;
 class TFuseBitsFM;
 class TRegMru;
-struct SearchOptions;
 struct TToolStep;
 
 // The three dialogs the main window shows; they live as long as the main window.
