@@ -24,6 +24,6 @@ QTextCursor FindForward(const QTextDocument& document, int position, const Searc
 // and the search goes on from the end of the insertion; with all, every later occurrence is
 // replaced the same way, each exactly once, in one undo step. Returns the next occurrence
 // selected, or the caret after the last replacement when there is none. Parts that already
-// hold the replacement stay untouched, so nothing that changes nothing counts as an edit.
+// hold the replacement stay untouched, so that a replace changing nothing is no edit.
 QTextCursor ReplaceAndFind(QTextCursor caret, const SearchOptions& options,
                            const QString& replacement, bool all);
