@@ -286,6 +286,22 @@ TEST(TextFile, HardLinkedFileIsWrittenInPlaceWithACopyOfTheOldText)
     EXPECT_EQ(TempDir::Read(other), QByteArray("x")) << "a shorter text leaves no old tail";
 }
 
+// Root saving someone else's file must not make it root's.
+TEST(TextFile, AtomicSaveKeepsOwnerAndGroup)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving a file to another user needs root";
+    TempDir dir;
+    const QString path = dir.Write("a.c", "old");
+    ASSERT_EQ(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+    const ino_t inode = Status(path).st_ino;
+    WriteTextFile(path, QStringLiteral("new"), TextEncoding::Utf8);
+    const struct stat saved = Status(path);
+    EXPECT_NE(saved.st_ino, inode) << "replaced atomically";
+    EXPECT_EQ(saved.st_uid, 65534u);
+    EXPECT_EQ(saved.st_gid, 65534u);
+}
+
 TEST(TextFile, NoWriteInPlaceWithoutTheCopy)
 {
     TempDir dir;
