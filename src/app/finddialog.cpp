@@ -5,14 +5,39 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QValidator>
 #include <QVBoxLayout>
 
 namespace {
+
+// The field cuts text at its maximum length in UTF-16 units, which can split a surrogate pair
+// (an emoji at the edge); a lone half would be searched for and inserted as a "?".
+class WholeCharacters final : public QValidator
+{
+public:
+    using QValidator::QValidator;
+
+    State validate(QString& text, int& position) const override
+    {
+        for (qsizetype i = 0; i < text.size();) {
+            if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+                i += 2;
+            } else if (text[i].isSurrogate()) {
+                text.remove(i, 1);
+                position -= position > i ? 1 : 0;
+            } else {
+                ++i;
+            }
+        }
+        return Acceptable;
+    }
+};
 
 QLineEdit* MakeField(QGridLayout* grid, int row, const QString& caption)
 {
     auto* field = new QLineEdit;
     field->setMaxLength(FindDialog::MaxTextLength);
+    field->setValidator(new WholeCharacters(field));
     field->setMinimumWidth(220);
     auto* label = new QLabel(caption);
     label->setBuddy(field);
@@ -91,7 +116,7 @@ QString FindDialog::SearchText() const
 
 void FindDialog::SetSearchText(const QString& text)
 {
-    FindWhatED->setText(text.left(MaxTextLength));
+    FindWhatED->setText(text);
 }
 
 QString FindDialog::ReplaceText() const
@@ -102,7 +127,7 @@ QString FindDialog::ReplaceText() const
 void FindDialog::SetReplaceText(const QString& text)
 {
     if (ReplaceWithED)
-        ReplaceWithED->setText(text.left(MaxTextLength));
+        ReplaceWithED->setText(text);
 }
 
 bool FindDialog::WholeWord() const

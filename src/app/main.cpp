@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "app/documenttext.h"
 #include "app/finddialog.h"
 #include "app/mcunames.h"
 #include "app/targetdirective.h"
@@ -82,6 +83,7 @@ QTreeWidget* MakeMessageList()
     list->setColumnWidth(0, 386);
     list->setColumnWidth(1, 150);
     list->setColumnWidth(2, 60);
+    list->header()->setStretchLastSection(false);
     list->setRootIsDecorated(false);
     list->setUniformRowHeights(true);
     list->setAllColumnsShowFocus(true);
@@ -402,11 +404,7 @@ void TMainFM::SetModified(bool flag)
 
 QString TMainFM::EditorText() const
 {
-    // toPlainText() would turn no-break spaces into blanks; the file must keep them.
-    QString text = EditorRE->document()->toRawText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
-    return text;
+    return DocumentText(*EditorRE->document());
 }
 
 bool TMainFM::QuerySave()
@@ -449,7 +447,7 @@ bool TMainFM::LoadDocument(const QString& path)
     // Read before taking the name, so the caption never names a file whose text is not shown.
     TextFileContents contents = ReadTextFile(path);
     SetFileName(path);
-    EditorRE->setPlainText(contents.Text);
+    EditorRE->setPlainText(ToDocument(contents.Text));
     FEncoding = contents.Encoding;
     SetModified(false);
     MainMRU->AddItem(path);
@@ -558,9 +556,16 @@ void TMainFM::UpdateCaretPanel(QPlainTextEdit* sender)
         QStringLiteral("%1:  %2 ").arg(line.blockNumber() + 1).arg(position - line.position() + 1));
 }
 
+// The menu bar takes the focus while its menus are worked with the keyboard; it never becomes
+// the active control, or the Edit menu would grey out as it opens. Left with the focus (Alt, then
+// another window), it hands it back when the window is active again, so that typing works.
 void TMainFM::FocusChanged(QWidget* now)
 {
-    if (now && now->window() == this) {
+    if (now == menuBar() && !menuBar()->activeAction() && FActiveControl) {
+        FActiveControl->setFocus();
+        return;
+    }
+    if (now == EditorRE || now == ListingRE || now == MsgLV) {
         FActiveControl = now;
         UpdateActions();
     }
@@ -682,7 +687,7 @@ void TMainFM::ShowFindDialog(FindDialog* dialog)
     if (!control)
         return;
     if (!dialog->isVisible())
-        dialog->SetSearchText(control->textCursor().selectedText());
+        dialog->SetSearchText(FromDocument(control->textCursor().selectedText()));
     dialog->show();
     dialog->raise();
     dialog->activateWindow();
@@ -706,24 +711,27 @@ void TMainFM::MainFDFind(FindDialog* sender)
         SearchNext(control, *sender);
 }
 
-bool TMainFM::SearchNext(QPlainTextEdit* control, const FindDialog& dialog)
+SearchOptions TMainFM::Options(const FindDialog& dialog)
+{
+    return {ToDocument(dialog.SearchText()), dialog.WholeWord(), dialog.MatchCase()};
+}
+
+void TMainFM::SearchNext(QPlainTextEdit* control, const FindDialog& dialog)
 {
     QTextCursor caret = control->textCursor();
     caret.setPosition(caret.selectionEnd());
-    const QTextCursor match =
-        FindForward(*control->document(), caret.position(),
-                    {dialog.SearchText(), dialog.WholeWord(), dialog.MatchCase()});
-    control->setTextCursor(match.isNull() ? caret : match);
-    control->ensureCursorVisible();
-    if (match.isNull())
-        ShowNoMoreOccurrences();
-    return !match.isNull();
+    const QTextCursor match = FindForward(*control->document(), caret.position(), Options(dialog));
+    ShowSearchResult(control, match.isNull() ? caret : match);
 }
 
-void TMainFM::ShowNoMoreOccurrences()
+void TMainFM::ShowSearchResult(QPlainTextEdit* control, const QTextCursor& result)
 {
-    FPrompts.Message({QStringLiteral("Keine weiteren Vorkommen."), QStringLiteral("Information"),
-                      QMessageBox::Ok, QMessageBox::NoIcon, nullptr});
+    control->setTextCursor(result);
+    control->ensureCursorVisible();
+    if (!result.hasSelection())
+        FPrompts.Message({QStringLiteral("Keine weiteren Vorkommen."),
+                          QStringLiteral("Information"), QMessageBox::Ok, QMessageBox::NoIcon,
+                          nullptr});
 }
 
 void TMainFM::MainRDReplace(FindDialog* sender, bool all)
@@ -731,26 +739,8 @@ void TMainFM::MainRDReplace(FindDialog* sender, bool all)
     QPlainTextEdit* control = ActiveTextControl();
     if (!control || control->isReadOnly() || sender != MainRD)
         return;
-    const SearchOptions options{sender->SearchText(), sender->WholeWord(), sender->MatchCase()};
-    // One edit block: one undo step for a whole replace-all, and one relayout instead of one
-    // per replacement.
-    QTextCursor block(control->document());
-    block.beginEditBlock();
-    QTextCursor cursor = control->textCursor();
-    do {
-        if (cursor.hasSelection())
-            cursor.insertText(sender->ReplaceText());
-        cursor.setPosition(cursor.selectionEnd());
-        const QTextCursor match = FindForward(*control->document(), cursor.position(), options);
-        if (match.isNull())
-            break;
-        cursor = match;
-    } while (all);
-    block.endEditBlock();
-    control->setTextCursor(cursor);
-    control->ensureCursorVisible();
-    if (!cursor.hasSelection())
-        ShowNoMoreOccurrences();
+    ShowSearchResult(control, ReplaceAndFind(control->textCursor(), Options(*sender),
+                                             ToDocument(sender->ReplaceText()), all));
 }
 
 void TMainFM::Build(bool flash)

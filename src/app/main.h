@@ -18,8 +18,10 @@ class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QSplitter;
+class QTextCursor;
 class QTreeWidget;
 class Prompts;
+struct SearchOptions;
 class TAboutFM;
 class TFlashFM;
 class TFuseBitsFM;
@@ -146,8 +148,9 @@ private:
     void MainFDFindAndClose();
     void MainFDFind(FindDialog* sender);
     void MainRDReplace(FindDialog* sender, bool all);
-    bool SearchNext(QPlainTextEdit* control, const FindDialog& dialog);
-    void ShowNoMoreOccurrences();
+    static SearchOptions Options(const FindDialog& dialog);
+    void SearchNext(QPlainTextEdit* control, const FindDialog& dialog);
+    void ShowSearchResult(QPlainTextEdit* control, const QTextCursor& result);
 
     Prompts& FPrompts;
     const QStringList FArguments;

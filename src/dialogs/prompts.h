@@ -43,7 +43,7 @@ public:
     virtual QMessageBox::StandardButton Message(const MessageSpec& request) = 0;
     // The chosen existing file, empty when cancelled.
     virtual QString OpenFileName(const FileDialogSpec& request) = 0;
-    // The chosen file to write, empty when cancelled. An existing file is only returned after
-    // the user agreed to replace it, and never when it is read-only.
+    // The chosen file to write, empty when cancelled. Its folder exists; an existing file is
+    // only returned after the user agreed to replace it, and never when it is read-only.
     virtual QString SaveFileName(const FileDialogSpec& request) = 0;
 };

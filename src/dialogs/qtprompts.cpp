@@ -1,7 +1,53 @@
 #include "dialogs/qtprompts.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+
+namespace {
+
+// Why a save dialog does not take the chosen name, empty when it does. A folder is left to the
+// dialog, which opens it.
+QString SaveRefusal(const QString& chosen)
+{
+    const QFileInfo info(chosen);
+    if (info.isDir())
+        return {};
+    if (!info.absoluteDir().exists())
+        return QStringLiteral("Der Ordner existiert nicht. Bitte einen vorhandenen Ordner wählen.");
+    if (info.exists() && !info.isWritable())
+        return QStringLiteral("Die Datei ist schreibgeschützt. Bitte einen anderen Namen wählen.");
+    return {};
+}
+
+// Refuses a name in a folder that does not exist and a read-only file in the dialog itself,
+// before Qt asks whether to overwrite, so that the user can choose again at once.
+class SaveDialog final : public QFileDialog
+{
+public:
+    SaveDialog(QWidget* owner, Prompts& refusals)
+        : QFileDialog(owner)
+        , FRefusals(refusals)
+    {}
+
+    void accept() override
+    {
+        const QString chosen = selectedFiles().value(0);
+        const QString refusal = SaveRefusal(chosen);
+        if (refusal.isEmpty()) {
+            QFileDialog::accept();
+            return;
+        }
+        FRefusals.Message({QStringLiteral("%1\n%2").arg(chosen, refusal),
+                           QStringLiteral("Speichern unter"), QMessageBox::Ok, QMessageBox::Warning,
+                           this});
+    }
+
+private:
+    Prompts& FRefusals;
+};
+
+} // namespace
 
 std::unique_ptr<QMessageBox> QtPrompts::MakeMessageBox(const MessageSpec& request)
 {
@@ -22,23 +68,27 @@ QMessageBox::StandardButton QtPrompts::Message(const MessageSpec& request)
 
 QStringList QtPrompts::QtNameFilters(const std::vector<FileFilter>& filters)
 {
+    // The dialog hides the last parenthesised part of each entry and filters with it; the
+    // label before it is shown as it is, its own parentheses included. "*.*" lists every file
+    // only where names always carry a dot.
     QStringList result;
-    for (const FileFilter& filter : filters) {
-        // "*.*" lists every file only where names always carry a dot.
-        const QString pattern =
-            filter.Pattern == QLatin1String("*.*") ? QStringLiteral("*") : filter.Pattern;
-        const QString shown = QStringLiteral("(%1)").arg(filter.Pattern);
-        result << (filter.Label.endsWith(shown) && pattern == filter.Pattern
-                       ? filter.Label
-                       : QStringLiteral("%1 (%2)").arg(filter.Label, pattern));
-    }
+    for (const FileFilter& filter : filters)
+        result << QStringLiteral("%1 (%2)").arg(filter.Label, filter.Pattern == QLatin1String("*.*")
+                                                                  ? QStringLiteral("*")
+                                                                  : filter.Pattern);
     return result;
 }
 
-std::unique_ptr<QFileDialog> QtPrompts::MakeFileDialog(const FileDialogSpec& request, bool save)
+std::unique_ptr<QFileDialog> QtPrompts::MakeFileDialog(const FileDialogSpec& request, bool save,
+                                                       Prompts& refusals)
 {
-    auto dialog = std::make_unique<QFileDialog>(request.Owner);
+    std::unique_ptr<QFileDialog> dialog;
+    if (save)
+        dialog = std::make_unique<SaveDialog>(request.Owner, refusals);
+    else
+        dialog = std::make_unique<QFileDialog>(request.Owner);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
     dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog->setNameFilters(QtNameFilters(request.Filters));
@@ -50,26 +100,12 @@ std::unique_ptr<QFileDialog> QtPrompts::MakeFileDialog(const FileDialogSpec& req
 
 QString QtPrompts::OpenFileName(const FileDialogSpec& request)
 {
-    const auto dialog = MakeFileDialog(request, false);
+    const auto dialog = MakeFileDialog(request, false, *this);
     return dialog->exec() == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
 }
 
 QString QtPrompts::SaveFileName(const FileDialogSpec& request)
 {
-    FileDialogSpec next = request;
-    for (;;) {
-        const auto dialog = MakeFileDialog(next, true);
-        if (dialog->exec() != QDialog::Accepted)
-            return {};
-        const QString chosen = dialog->selectedFiles().value(0);
-        const QFileInfo info(chosen);
-        if (!info.exists() || info.isWritable())
-            return chosen;
-        Message({QStringLiteral("%1\nDie Datei ist schreibgeschützt. Bitte einen anderen Namen "
-                                "wählen.")
-                     .arg(chosen),
-                 QStringLiteral("Speichern unter"), QMessageBox::Ok, QMessageBox::Warning,
-                 request.Owner});
-        next.FileName = chosen;
-    }
+    const auto dialog = MakeFileDialog(request, true, *this);
+    return dialog->exec() == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
 }

@@ -19,5 +19,7 @@ public:
 
     static std::unique_ptr<QMessageBox> MakeMessageBox(const MessageSpec& request);
     static QStringList QtNameFilters(const std::vector<FileFilter>& filters);
-    static std::unique_ptr<QFileDialog> MakeFileDialog(const FileDialogSpec& request, bool save);
+    // A save dialog tells the user through refusals why it does not take a name.
+    static std::unique_ptr<QFileDialog> MakeFileDialog(const FileDialogSpec& request, bool save,
+                                                       Prompts& refusals);
 };

@@ -1,12 +1,19 @@
 #include "platform/textfile.h"
 
 #include <array>
+#include <cerrno>
+#include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QTemporaryFile>
 
 #include "platform/fileerror.h"
 
@@ -92,15 +99,157 @@ QString WithCrLf(const QString& text)
     return result;
 }
 
-} // namespace
+// Only regular files are read: a FIFO would block the window until some writer comes, and a
+// device such as /dev/zero never ends. Opening does not block, so the check comes first.
+std::optional<QByteArray> ReadRegularFile(const QString& path)
+{
+    const int handle =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (handle < 0)
+        return std::nullopt;
+    QFile file;
+    struct stat info = {};
+    if (!file.open(handle, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(handle);
+        return std::nullopt;
+    }
+    if (::fstat(handle, &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return bytes;
+}
 
-bool SaveFileAtomically(const QString& path, const QByteArray& bytes)
+enum class Outcome
+{
+    Written,
+    Failed,
+    NotPossible,
+};
+
+// The temporary file is created by the saver, so it would take the saver's own group: a shared
+// file would lock its group out. The owner can only be kept by root; the group by any member.
+bool KeepOwnerAndGroup(int handle, const struct stat& old)
+{
+    return ::fchown(handle, old.st_uid, old.st_gid) == 0 ||
+           ::fchown(handle, uid_t(-1), old.st_gid) == 0;
+}
+
+// old: the file being replaced, none for a new one.
+Outcome ReplaceAtomically(const QString& path, const QByteArray& bytes, const struct stat* old)
 {
     // Unbuffered, so that a short write shows in write()'s result: a buffered QSaveFile
     // commits a truncated file when only its final flush fails.
     QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-           file.write(bytes) == bytes.size() && file.commit();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return Outcome::NotPossible;
+    if (old && !KeepOwnerAndGroup(file.handle(), *old)) {
+        file.cancelWriting();
+        return Outcome::NotPossible;
+    }
+    return file.write(bytes) == bytes.size() && file.commit() ? Outcome::Written : Outcome::Failed;
+}
+
+QString StateFolder()
+{
+    const QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    const QString base =
+        QDir::isAbsolutePath(state) ? state : QDir::homePath() + QStringLiteral("/.local/state");
+    return base + QStringLiteral("/quennor");
+}
+
+bool SyncToDisk(const QString& path)
+{
+    const int handle = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (handle < 0)
+        return false;
+    const bool synced = ::fsync(handle) == 0;
+    ::close(handle);
+    return synced;
+}
+
+// A copy of the old contents that survives a crash while the file is rewritten in place; its
+// path, or nothing when it could not be made.
+std::optional<QString> MakeBackup(const QString& path, const QByteArray& old)
+{
+    const QString folder = StateFolder();
+    if (!QDir().mkpath(folder))
+        return std::nullopt;
+    // Part of the name only, so that the copy's name stays within the length a name may have.
+    QTemporaryFile copy(folder + QLatin1Char('/') + QFileInfo(path).fileName().left(64) +
+                        QStringLiteral(".XXXXXX"));
+    copy.setAutoRemove(false);
+    if (!copy.open())
+        return std::nullopt;
+    // Qt may open the copy without a name; asking for it links the copy into the folder, which
+    // must happen before the folder is synced.
+    const QString name = copy.fileName();
+    if (!name.isEmpty() && copy.write(old) == old.size() && copy.flush() &&
+        ::fsync(copy.handle()) == 0 && SyncToDisk(folder))
+        return name;
+    copy.remove();
+    return std::nullopt;
+}
+
+bool Overwrite(QFile& file, const QByteArray& bytes)
+{
+    return file.seek(0) && file.write(bytes) == bytes.size() && file.resize(bytes.size()) &&
+           ::fsync(file.handle()) == 0;
+}
+
+// For files the atomic replace would change beyond their text: the same file gets the new
+// bytes, so its links, owner, group and folder stay as they are.
+bool WriteInPlace(const QString& path, const QByteArray& bytes)
+{
+    const int handle = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (handle < 0)
+        return false;
+    QFile file;
+    struct stat info = {};
+    if (!file.open(handle, QIODevice::ReadWrite | QIODevice::Unbuffered,
+                   QFileDevice::AutoCloseHandle)) {
+        ::close(handle);
+        return false;
+    }
+    if (::fstat(handle, &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    const QByteArray old = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return false;
+    const std::optional<QString> backup = MakeBackup(path, old);
+    if (!backup)
+        return false;
+    const bool written = Overwrite(file, bytes);
+    // Without the old bytes back in place, the copy is all that is left of them.
+    if (written || Overwrite(file, old))
+        QFile::remove(*backup);
+    return written;
+}
+
+// Atomically where that keeps the file as it was but for its contents; otherwise in place: in a
+// folder the saver cannot write to, for a file with more than one name, and where the group
+// could not be kept. Only regular files are replaced (symbolic links are followed).
+bool ReplaceFileContents(const QString& path, const QByteArray& bytes)
+{
+    struct stat old = {};
+    if (::stat(QFile::encodeName(path).constData(), &old) != 0)
+        return errno == ENOENT && SaveFileAtomically(path, bytes);
+    if (!S_ISREG(old.st_mode))
+        return false;
+    if (old.st_nlink == 1) {
+        const Outcome outcome = ReplaceAtomically(path, bytes, &old);
+        if (outcome != Outcome::NotPossible)
+            return outcome == Outcome::Written;
+    }
+    return WriteInPlace(path, bytes);
+}
+
+} // namespace
+
+bool SaveFileAtomically(const QString& path, const QByteArray& bytes)
+{
+    return ReplaceAtomically(path, bytes, nullptr) == Outcome::Written;
 }
 
 TextFileContents DecodeText(const QByteArray& bytes)
@@ -136,18 +285,15 @@ QByteArray EncodeText(const QString& text, TextEncoding& encoding)
 
 TextFileContents ReadTextFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> bytes = ReadRegularFile(path);
+    if (!bytes)
         throw FileError::CannotOpen(path);
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw FileError::CannotOpen(path);
-    return DecodeText(bytes);
+    return DecodeText(*bytes);
 }
 
 TextEncoding WriteTextFile(const QString& path, const QString& text, TextEncoding encoding)
 {
-    if (!SaveFileAtomically(path, EncodeText(text, encoding)))
+    if (!ReplaceFileContents(path, EncodeText(text, encoding)))
         throw FileError::CannotCreate(path);
     return encoding;
 }

@@ -32,9 +32,11 @@ QByteArray EncodeText(const QString& text, TextEncoding& encoding);
 // Replaces the file's contents as a whole or not at all; false when the old contents stayed.
 bool SaveFileAtomically(const QString& path, const QByteArray& bytes);
 
-// Throws FileError "Cannot open file <path>".
+// Reads regular files only. Throws FileError "Cannot open file <path>".
 TextFileContents ReadTextFile(const QString& path);
 
-// Writes atomically: on any failure the old file stays as it was and FileError
-// "Cannot create file <path>" is thrown. Returns the encoding written.
+// Replaces the contents of a regular file, or creates one, keeping the file's links, owner and
+// group: atomically where that keeps them, otherwise in place with a copy of the old contents in
+// $XDG_STATE_HOME/quennor until the new ones are written. On any failure the old contents stay
+// and FileError "Cannot create file <path>" is thrown. Returns the encoding written.
 TextEncoding WriteTextFile(const QString& path, const QString& text, TextEncoding encoding);

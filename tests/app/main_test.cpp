@@ -1,5 +1,7 @@
 #include "app/main.h"
 
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QDir>
 #include <QMenu>
@@ -219,6 +221,25 @@ TEST_F(MainWindow, SourceBytesSurviveTheEditorUnchangedButForLineEnds)
     EXPECT_EQ(TempDir::Read(empty), QByteArray());
 }
 
+// The editor breaks lines at U+2029, U+FDD0 and U+FDD1 and shows U+2028 as a line break.
+TEST_F(MainWindow, CharactersTheEditorTakesForLineBreaksSurviveOpenAndSave)
+{
+    TMainFM& main = Window();
+    const QByteArray bytes = "// \xE2\x80\xA8 \xE2\x80\xA9 \xEF\xB7\x90 \xEF\xB7\x91 \xEF\xBF\xBC "
+                             "\xC2\xA0 \xF0\x9F\x98\x80\r\nint x;\r\n";
+    const QString path = Dir.Write("marks.c", bytes);
+    main.LoadDocument(path);
+    EXPECT_EQ(main.Editor()->document()->blockCount(), 3);
+    main.SaveDocument();
+    EXPECT_EQ(TempDir::Read(path), bytes);
+
+    // Typed with Shift+Enter, a line separator shows as a line break and is saved as one.
+    main.Editor()->moveCursor(QTextCursor::End);
+    QTest::keyClick(main.Editor(), Qt::Key_Return, Qt::ShiftModifier);
+    main.SaveDocument();
+    EXPECT_EQ(TempDir::Read(path), bytes + "\r\n");
+}
+
 TEST_F(MainWindow, CaretPanelShowsLineAndColumnOfTheSelectionStart)
 {
     TMainFM& main = Window();
@@ -292,16 +313,23 @@ TEST_F(MainWindow, StartUpLoadsOnlyTheFirstArgument)
     EXPECT_EQ(relative.FileName(), second) << "a relative name is made absolute";
 }
 
-TEST_F(MainWindow, StartUpWithAMissingFileOpensEmpty)
+// A FIFO once blocked the window before it ever appeared.
+TEST_F(MainWindow, StartUpWithAMissingFileOrAFifoOpensEmpty)
 {
-    const QString missing = Dir.Path("gone.c");
-    Prompts.Answers = {QMessageBox::Ok};
-    TMainFM& main = Window({missing});
-    main.show();
-    ASSERT_EQ(Prompts.Messages.size(), 1u);
-    EXPECT_EQ(Prompts.Messages[0].Text, QStringLiteral("Cannot open file ") + missing);
-    EXPECT_EQ(main.windowTitle(), QStringLiteral("Quennor - Neu"));
-    EXPECT_EQ(main.Editor()->toPlainText(), QString());
+    const QString fifo = Dir.Path("pipe.c");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    for (const QString& path : {Dir.Path("gone.c"), fifo}) {
+        SCOPED_TRACE(path.toStdString());
+        Prompts.Messages.clear();
+        Prompts.Answers = {QMessageBox::Ok};
+        TMainFM& main = Window({path});
+        main.show();
+        EXPECT_TRUE(main.isVisible());
+        ASSERT_EQ(Prompts.Messages.size(), 1u);
+        EXPECT_EQ(Prompts.Messages[0].Text, QStringLiteral("Cannot open file ") + path);
+        EXPECT_EQ(main.windowTitle(), QStringLiteral("Quennor - Neu"));
+        EXPECT_EQ(main.Editor()->toPlainText(), QString());
+    }
 }
 
 TEST_F(MainWindow, ClosingWithUnsavedChangesAsksFirst)
@@ -338,6 +366,8 @@ TEST_F(MainWindow, ListingPaneStartsAt160PixelsAndTogglesThroughTheHiddenViewMen
     main.show();
     EXPECT_EQ(main.Listing()->width(), 160);
     EXPECT_EQ(main.Messages()->height(), 100);
+    for (const auto& [column, width] : {std::pair{0, 386}, {1, 150}, {2, 60}})
+        EXPECT_EQ(main.Messages()->columnWidth(column), width) << column;
     QMenu* view = Main->findChild<QMenu*>(QStringLiteral("ViewMI"));
     EXPECT_FALSE(view->menuAction()->isVisible());
     EXPECT_FALSE(Action("ShowListingMI")->isVisible());

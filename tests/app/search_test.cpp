@@ -3,15 +3,19 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 #include "app/finddialog.h"
 #include "app/main.h"
+#include "dialogs/about.h"
 #include "support/scriptedprompts.h"
 #include "support/tempdir.h"
 
@@ -104,6 +108,18 @@ TEST_F(Search, OpenDialogKeepsItsTextAndLongSelectionsAreCut)
     Select(Editor(), 301, 305);
     Action("FindAC")->trigger();
     EXPECT_EQ(Find().SearchText(), QStringLiteral("typed")) << "an open dialog is only raised";
+    Find().hide();
+
+    // A character of two UTF-16 units across the limit goes as a whole.
+    const QString emoji = QString::fromUtf16(u"\U0001F600");
+    Editor()->setPlainText(QString(254, QLatin1Char('x')) + emoji + emoji);
+    Select(Editor(), 0, 258);
+    Action("FindAC")->trigger();
+    EXPECT_EQ(Find().SearchText(), QString(254, QLatin1Char('x')));
+    Replace().SearchField()->setText(QString(252, QLatin1Char('y')) + emoji + emoji);
+    EXPECT_EQ(Replace().SearchText(), QString(252, QLatin1Char('y')) + emoji);
+    Replace().ReplaceField()->setText(QString(254, QLatin1Char('z')) + emoji);
+    EXPECT_EQ(Replace().ReplaceText(), QString(254, QLatin1Char('z')));
 }
 
 TEST_F(Search, FindNextAlwaysUsesTheFindDialogsText)
@@ -146,6 +162,117 @@ TEST_F(Search, ReplaceAllWorksOnlyAfterTheCaretAndIsOneUndoStep)
     EXPECT_TRUE(Main.Modified());
     Editor()->undo();
     EXPECT_EQ(Editor()->toPlainText(), text);
+}
+
+// Qt's own document search folds a no-break space into a blank.
+TEST_F(Search, NoBreakSpaceIsNotABlank)
+{
+    const QString nbsp(QChar(0xA0));
+    Editor()->setPlainText(QStringLiteral("a") + nbsp + QStringLiteral("b a b"));
+    Find().SetSearchText(QStringLiteral(" "));
+    Action("FindNextAC")->trigger();
+    EXPECT_EQ(Selection(Editor()), std::make_pair(3, 4));
+    Select(Editor(), 0, 0);
+    Find().SetSearchText(QStringLiteral("a") + nbsp);
+    Action("FindNextAC")->trigger();
+    EXPECT_EQ(Selection(Editor()), std::make_pair(0, 2));
+
+    Select(Editor(), 0, 0);
+    Replace().SetSearchText(QStringLiteral(" "));
+    Replace().SetReplaceText(QStringLiteral("_"));
+    Prompts.Answers = {QMessageBox::Ok};
+    emit Replace().Replace(true);
+    EXPECT_EQ(Editor()->document()->toRawText(),
+              QStringLiteral("a") + nbsp + QStringLiteral("b_a_b"));
+}
+
+TEST_F(Search, ReplacingThatChangesNothingLeavesTheDocumentClean)
+{
+    TempDir dir;
+    Main.LoadDocument(dir.Write(QStringLiteral("a.c"), "foo bar\r\n"));
+    Replace().SetSearchText(QStringLiteral("bar"));
+    Replace().SetReplaceText(QStringLiteral("BAR"));
+    emit Replace().Replace(false);
+    EXPECT_EQ(Selection(Editor()), std::make_pair(4, 7)) << "nothing selected: only the search";
+    EXPECT_FALSE(Main.Modified());
+
+    Replace().SetSearchText(QStringLiteral("none"));
+    Select(Editor(), 0, 0);
+    Prompts.Answers = {QMessageBox::Ok, QMessageBox::Ok};
+    emit Replace().Replace(false);
+    emit Replace().Replace(true);
+    EXPECT_FALSE(Main.Modified());
+
+    Replace().findChildren<QCheckBox*>()[1]->setChecked(true);
+    Replace().SetSearchText(QStringLiteral("bar"));
+    Replace().SetReplaceText(QStringLiteral("bar"));
+    Select(Editor(), 0, 0);
+    Prompts.Answers = {QMessageBox::Ok};
+    emit Replace().Replace(true);
+    EXPECT_FALSE(Main.Modified()) << "the same text in its place is no change";
+    EXPECT_FALSE(Editor()->document()->isUndoAvailable());
+    EXPECT_EQ(Main.StatusPanel(1), QString());
+}
+
+// Replace-all works on one copy of the text; it must still end where pressing replace again
+// and again would, also where a whole-word check looks at a replacement just made.
+TEST_F(Search, ReplaceAllEndsWhereReplacingOneByOneEnds)
+{
+    struct Case
+    {
+        QString Text, Search, Replacement, Expected;
+        bool WholeWord;
+    };
+    const Case cases[] = {
+        {"---", "-", "z", "z-z", true},
+        {"-b-b", "-b", "", "", true},
+        {"-b-b", "-b", "+", "++", true},
+        {"Foo foo_bar fOO2 foo", "foo", "x_x", "x_x foo_bar fOO2 x_x", true},
+        {"aaaa", "aa", "a", "aa", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Text.toStdString());
+        Replace().findChildren<QCheckBox*>()[0]->setChecked(c.WholeWord);
+        Replace().SetSearchText(c.Search);
+        Replace().SetReplaceText(c.Replacement);
+        Editor()->setPlainText(c.Text);
+        Prompts.Answers = {QMessageBox::Ok};
+        emit Replace().Replace(true);
+        EXPECT_EQ(Editor()->toPlainText(), c.Expected);
+
+        Editor()->setPlainText(c.Text);
+        do {
+            Prompts.Answers = {QMessageBox::Ok};
+            emit Replace().Replace(false);
+        } while (Editor()->textCursor().hasSelection() && (Prompts.Answers.clear(), true));
+        EXPECT_EQ(Editor()->toPlainText(), c.Expected) << "one by one";
+    }
+}
+
+// Loaded from a file, U+2029, U+FDD0 and U+FDD1 stay characters within their line (the editor
+// would break lines there), and a search finds them as they are typed or selected.
+TEST_F(Search, CharactersTheEditorTakesForLineBreaksAreFoundAsTheyAre)
+{
+    TempDir dir;
+    // U+10029 (F0 90 80 A9) holds the stand-in of U+2029 as its second half.
+    const QString path = dir.Write(
+        QStringLiteral("a.c"), "x\xE2\x80\xA9y \xF0\x90\x80\xA9 x\xE2\x80\xA9y \xEF\xB7\x90\r\n");
+    Main.LoadDocument(path);
+    EXPECT_EQ(Editor()->document()->blockCount(), 2);
+    Select(Editor(), 0, 3);
+    Action("FindAC")->trigger();
+    EXPECT_EQ(Find().SearchText(), QString::fromUtf16(u"x\u2029y"));
+    emit Find().FindNext();
+    EXPECT_EQ(Selection(Editor()), std::make_pair(7, 10));
+
+    Select(Editor(), 0, 0);
+    Replace().SetSearchText(QString(QChar(0x2029)));
+    Replace().SetReplaceText(QString(QChar(0xFDD1)));
+    Prompts.Answers = {QMessageBox::Ok};
+    emit Replace().Replace(true);
+    Main.SaveDocument();
+    EXPECT_EQ(TempDir::Read(path),
+              QByteArray("x\xEF\xB7\x91y \xF0\x90\x80\xA9 x\xEF\xB7\x91y \xEF\xB7\x90\r\n"));
 }
 
 TEST_F(Search, ReplaceReplacesTheSelectionWhateverItHoldsAndSelectsTheNextHit)
@@ -206,4 +333,48 @@ TEST_F(Search, DialogsReadAsTheStandardOnes)
     EXPECT_EQ(next, Replace().ReplaceField()) << "Tab goes from the search to the replacement";
     Replace().SearchField()->setText(QString(300, QLatin1Char('y')));
     EXPECT_EQ(Replace().SearchText().size(), 255);
+}
+
+// Opening a menu with the keyboard gives the menu bar the focus for a while; the Edit menu must
+// still work on the editor, and after a dialog the keys go to the editor again.
+TEST_F(Search, KeyboardChosenCommandsKeepWorkingOnTheEditor)
+{
+    Editor()->setPlainText(QStringLiteral("foo bar foo bar"));
+    QTest::keyClick(&Main, Qt::Key_B, Qt::AltModifier);
+    QMenu* edit = Main.findChild<QMenu*>(QStringLiteral("EditMI"));
+    QTRY_VERIFY(edit->isVisible());
+    EXPECT_EQ(Main.ActiveControl(), Editor());
+    for (const char* name : {"FindAC", "ReplaceAC", "EditSelectAllAC"})
+        EXPECT_TRUE(Action(name)->isEnabled()) << name;
+
+    QTest::keyClick(edit, Qt::Key_S);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Find()));
+    QTest::keyClicks(Find().SearchField(), QStringLiteral("bar"));
+    QTest::keyClick(Find().SearchField(), Qt::Key_Return);
+    EXPECT_FALSE(Find().isVisible());
+    EXPECT_EQ(Selection(Editor()), std::make_pair(4, 7));
+    QApplication::setActiveWindow(&Main);
+    EXPECT_EQ(QApplication::focusWidget(), Editor());
+    QTest::keyClick(&Main, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(Selection(Editor()), std::make_pair(12, 15));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("baz"));
+    EXPECT_EQ(Editor()->toPlainText(), QStringLiteral("foo bar foo baz"));
+
+    Main.SetDialogs({nullptr, new TAboutFM(&Main), nullptr});
+    QTimer::singleShot(0, &Main, [] { QApplication::activeModalWidget()->close(); });
+    QTest::keyClick(&Main, Qt::Key_H, Qt::AltModifier);
+    QMenu* help = Main.findChild<QMenu*>(QStringLiteral("HelpMI"));
+    QTRY_VERIFY(help->isVisible());
+    QTest::keyClick(help, Qt::Key_Return);
+    QApplication::setActiveWindow(&Main);
+    EXPECT_EQ(QApplication::focusWidget(), Editor());
+    EXPECT_TRUE(Action("FindNextAC")->isEnabled());
+
+    QTest::keyClick(&Main, Qt::Key_Alt);
+    ASSERT_EQ(QApplication::focusWidget(), Main.menuBar());
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    QApplication::setActiveWindow(&Main);
+    EXPECT_EQ(QApplication::focusWidget(), Editor()) << "Alt, another window, and back";
 }
