@@ -16,6 +16,7 @@
 #include <QTemporaryFile>
 
 #include "platform/fileerror.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -97,28 +98,6 @@ QString WithCrLf(const QString& text)
     }
     result += view.sliced(start);
     return result;
-}
-
-// Only regular files are read: a FIFO would block the window until some writer comes, and a
-// device such as /dev/zero never ends. Opening does not block, so the check comes first.
-std::optional<QByteArray> ReadRegularFile(const QString& path)
-{
-    const int handle =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (handle < 0)
-        return std::nullopt;
-    QFile file;
-    struct stat info = {};
-    if (!file.open(handle, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(handle);
-        return std::nullopt;
-    }
-    if (::fstat(handle, &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
 }
 
 enum class Outcome
