@@ -1,0 +1,199 @@
+#include "app/sourceedit.h"
+
+#include <QPainter>
+#include <QTextBlock>
+
+#include "app/brackets.h"
+#include "app/csyntax.h"
+#include "app/highlighter.h"
+#include "app/listingsyntax.h"
+
+namespace {
+
+constexpr int GutterPadding = 4;
+
+SyntaxDefinition DefinitionFor(SourceEdit::Language language)
+{
+    if (language == SourceEdit::Language::C)
+        return {ScanCLine, true};
+    return {ScanListingLine, false};
+}
+
+} // namespace
+
+// The gutter left of the text; the edit paints it, since only the edit knows where its lines are.
+class SourceEdit::LineNumbers final : public QWidget
+{
+public:
+    explicit LineNumbers(SourceEdit& edit)
+        : QWidget(&edit)
+        , Edit(edit)
+    {}
+
+protected:
+    void paintEvent(QPaintEvent* event) override { Edit.PaintGutter(event); }
+
+private:
+    SourceEdit& Edit;
+};
+
+SourceEdit::SourceEdit(Language language, QWidget* parent)
+    : QPlainTextEdit(parent)
+    , FLanguage(language)
+    , FGutter(new LineNumbers(*this))
+{
+    connect(this, &QPlainTextEdit::blockCountChanged, this, &SourceEdit::UpdateGutterWidth);
+    connect(this, &QPlainTextEdit::updateRequest, this, &SourceEdit::UpdateGutter);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &SourceEdit::UpdateMarks);
+    SetDecorated(true);
+}
+
+SourceEdit::~SourceEdit() = default;
+
+void SourceEdit::SetDecorated(bool decorated)
+{
+    if (decorated == Decorated())
+        return;
+    if (decorated) {
+        FHighlighter = std::make_unique<Highlighter>(*document(), DefinitionFor(FLanguage));
+        ApplyPalette();
+    } else {
+        FHighlighter->RemoveFormats();
+        FHighlighter.reset();
+    }
+    FGutter->setVisible(decorated);
+    UpdateGutterWidth();
+    UpdateMarks();
+    viewport()->update();
+}
+
+bool SourceEdit::ColouringSettled() const
+{
+    return !FHighlighter || FHighlighter->Settled();
+}
+
+QWidget* SourceEdit::Gutter() const
+{
+    return FGutter;
+}
+
+void SourceEdit::paintEvent(QPaintEvent* event)
+{
+    if (FHighlighter)
+        FHighlighter->Colour(firstVisibleBlock(), LastVisibleBlock());
+    QPlainTextEdit::paintEvent(event);
+}
+
+void SourceEdit::resizeEvent(QResizeEvent* event)
+{
+    QPlainTextEdit::resizeEvent(event);
+    PlaceGutter();
+}
+
+void SourceEdit::changeEvent(QEvent* event)
+{
+    QPlainTextEdit::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        UpdateGutterWidth();
+    else if (event->type() == QEvent::PaletteChange)
+        ApplyPalette();
+}
+
+QTextBlock SourceEdit::LastVisibleBlock() const
+{
+    QTextBlock block = firstVisibleBlock();
+    qreal bottom = blockBoundingGeometry(block).translated(contentOffset()).bottom();
+    while (bottom < viewport()->height() && block.next().isValid()) {
+        block = block.next();
+        bottom += blockBoundingRect(block).height();
+    }
+    return block;
+}
+
+int SourceEdit::GutterWidth() const
+{
+    const int digits = int(QString::number(std::max(1, blockCount())).size());
+    return 2 * GutterPadding + fontMetrics().horizontalAdvance(u'9') * digits;
+}
+
+void SourceEdit::UpdateGutterWidth()
+{
+    setViewportMargins(Decorated() ? GutterWidth() : 0, 0, 0, 0);
+    PlaceGutter();
+}
+
+void SourceEdit::PlaceGutter()
+{
+    const QRect area = contentsRect();
+    FGutter->setGeometry(area.left(), area.top(), GutterWidth(), area.height());
+}
+
+void SourceEdit::UpdateGutter(const QRect& rect, int dy)
+{
+    if (dy)
+        FGutter->scroll(0, dy);
+    else
+        FGutter->update(0, rect.y(), FGutter->width(), rect.height());
+}
+
+void SourceEdit::PaintGutter(QPaintEvent* event)
+{
+    QPainter painter(FGutter);
+    painter.fillRect(event->rect(), FColours.GutterBackground);
+    const int current = textCursor().blockNumber();
+    QTextBlock block = firstVisibleBlock();
+    int number = block.blockNumber();
+    qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
+    while (block.isValid() && top <= event->rect().bottom()) {
+        const qreal height = blockBoundingRect(block).height();
+        if (number == current)
+            painter.fillRect(QRectF(0, top, FGutter->width(), height), FColours.CurrentLine);
+        painter.setPen(number == current ? FColours.GutterCurrentText : FColours.GutterText);
+        painter.drawText(QRectF(0, top, FGutter->width() - GutterPadding, fontMetrics().height()),
+                         Qt::AlignRight, QString::number(number + 1));
+        top += height;
+        block = block.next();
+        ++number;
+    }
+}
+
+void SourceEdit::UpdateMarks()
+{
+    QList<QTextEdit::ExtraSelection> marks;
+    if (FHighlighter) {
+        QTextEdit::ExtraSelection line;
+        line.format.setBackground(FColours.CurrentLine);
+        line.format.setProperty(QTextFormat::FullWidthSelection, true);
+        line.cursor = textCursor();
+        line.cursor.clearSelection();
+        marks.append(line);
+        if (const auto pair = FindBracketPair(*FHighlighter, textCursor().position())) {
+            const QColor colour = pair->Match < 0 ? FColours.UnmatchedBracket : FColours.Bracket;
+            marks.append(BracketMark(pair->Position, colour));
+            if (pair->Match >= 0)
+                marks.append(BracketMark(pair->Match, colour));
+        }
+    }
+    setExtraSelections(marks);
+    FGutter->update();
+}
+
+QTextEdit::ExtraSelection SourceEdit::BracketMark(int position, const QColor& colour) const
+{
+    QTextEdit::ExtraSelection mark;
+    mark.cursor = QTextCursor(document());
+    mark.cursor.setPosition(position);
+    mark.cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
+    mark.format.setBackground(colour);
+    return mark;
+}
+
+void SourceEdit::ApplyPalette()
+{
+    FColours = ColoursFor(palette());
+    if (FHighlighter)
+        FHighlighter->SetFormats(FColours.Formats);
+    UpdateMarks();
+    viewport()->update();
+    FGutter->update();
+}
