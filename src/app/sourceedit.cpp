@@ -48,7 +48,12 @@ SourceEdit::SourceEdit(Language language, QWidget* parent)
     SetDecorated(true);
 }
 
-SourceEdit::~SourceEdit() = default;
+SourceEdit::~SourceEdit()
+{
+    // The base classes still destroy the document and the viewport, which may signal on the
+    // way; the handlers must not run on a control that is no longer a SourceEdit.
+    disconnect(this, nullptr, this, nullptr);
+}
 
 void SourceEdit::SetDecorated(bool decorated)
 {
@@ -57,13 +62,14 @@ void SourceEdit::SetDecorated(bool decorated)
     if (decorated) {
         FHighlighter = std::make_unique<Highlighter>(*document(), DefinitionFor(FLanguage));
         ApplyPalette();
+        UpdateGutterWidth();
     } else {
         FHighlighter->RemoveFormats();
         FHighlighter.reset();
+        setViewportMargins(0, 0, 0, 0);
+        setExtraSelections({});
     }
     FGutter->setVisible(decorated);
-    UpdateGutterWidth();
-    UpdateMarks();
     viewport()->update();
 }
 
@@ -116,9 +122,12 @@ int SourceEdit::GutterWidth() const
     return 2 * GutterPadding + fontMetrics().horizontalAdvance(u'9') * digits;
 }
 
+// Switched off, the control does no more than a plain text edit would.
 void SourceEdit::UpdateGutterWidth()
 {
-    setViewportMargins(Decorated() ? GutterWidth() : 0, 0, 0, 0);
+    if (!Decorated())
+        return;
+    setViewportMargins(GutterWidth(), 0, 0, 0);
     PlaceGutter();
 }
 
@@ -130,6 +139,8 @@ void SourceEdit::PlaceGutter()
 
 void SourceEdit::UpdateGutter(const QRect& rect, int dy)
 {
+    if (!Decorated())
+        return;
     if (dy)
         FGutter->scroll(0, dy);
     else
@@ -159,20 +170,19 @@ void SourceEdit::PaintGutter(QPaintEvent* event)
 
 void SourceEdit::UpdateMarks()
 {
-    QList<QTextEdit::ExtraSelection> marks;
-    if (FHighlighter) {
-        QTextEdit::ExtraSelection line;
-        line.format.setBackground(FColours.CurrentLine);
-        line.format.setProperty(QTextFormat::FullWidthSelection, true);
-        line.cursor = textCursor();
-        line.cursor.clearSelection();
-        marks.append(line);
-        if (const auto pair = FindBracketPair(*FHighlighter, textCursor().position())) {
-            const QColor colour = pair->Match < 0 ? FColours.UnmatchedBracket : FColours.Bracket;
-            marks.append(BracketMark(pair->Position, colour));
-            if (pair->Match >= 0)
-                marks.append(BracketMark(pair->Match, colour));
-        }
+    if (!Decorated())
+        return;
+    QTextEdit::ExtraSelection line;
+    line.format.setBackground(FColours.CurrentLine);
+    line.format.setProperty(QTextFormat::FullWidthSelection, true);
+    line.cursor = textCursor();
+    line.cursor.clearSelection();
+    QList<QTextEdit::ExtraSelection> marks{line};
+    if (const auto pair = FindBracketPair(*FHighlighter, textCursor().position())) {
+        const QColor colour = pair->Match < 0 ? FColours.UnmatchedBracket : FColours.Bracket;
+        marks.append(BracketMark(pair->Position, colour));
+        if (pair->Match >= 0)
+            marks.append(BracketMark(pair->Match, colour));
     }
     setExtraSelections(marks);
     FGutter->update();
