@@ -38,7 +38,10 @@ int EndOf(int packed)
 // Between two events the states are worked out for this long at most, so typing stays quick
 // while a large document is still being followed.
 constexpr qint64 FollowStepNanoseconds = 2'000'000;
-constexpr int FollowChunk = 128;
+constexpr int FollowChunk = 32;
+// Blocks worked out at once, in a few milliseconds, before a view further on is coloured from
+// a guess.
+constexpr int ReachAtOnce = 2000;
 
 } // namespace
 
@@ -65,20 +68,22 @@ void Highlighter::SetFormats(const std::array<QTextCharFormat, SyntaxKindCount>&
 
 void Highlighter::Colour(const QTextBlock& first, const QTextBlock& last)
 {
-    KnowStatesBefore(last.blockNumber() + 1);
+    if (last.blockNumber() - FKnown <= ReachAtOnce)
+        KnowStatesBefore(last.blockNumber() + 1);
     int number = first.blockNumber();
+    int state = StartState(first, number);
     for (QTextBlock block = first; block.isValid(); block = block.next(), ++number) {
-        Format(block, number);
+        state = Format(block, number, state);
         if (block == last)
             break;
     }
+    FOutdated = false;
 }
 
 std::vector<SyntaxToken> Highlighter::Tokens(const QTextBlock& block, const QString& text)
 {
-    KnowStatesBefore(block.blockNumber() + 1);
     std::vector<SyntaxToken> tokens;
-    ScanBlock(text, StartOf(block.userState()), &tokens);
+    ScanBlock(text, StartState(block, block.blockNumber()), &tokens);
     return tokens;
 }
 
@@ -144,6 +149,15 @@ void Highlighter::ContentsChange(int position, int, int added)
     FFollow.start();
 }
 
+// Known near the part worked out; further on, the state the block was last scanned with, or
+// none open, until following puts it right.
+int Highlighter::StartState(const QTextBlock& block, int number)
+{
+    if (number - FKnown <= ReachAtOnce)
+        KnowStatesBefore(number + 1);
+    return block.userState() == Unknown ? 0 : StartOf(block.userState());
+}
+
 void Highlighter::KnowStatesBefore(int blockNumber)
 {
     if (FKnown >= blockNumber)
@@ -160,35 +174,40 @@ int Highlighter::Verify(QTextBlock& block, int number, int state)
 {
     int packed = block.userState();
     if (packed == Unknown || StartOf(packed) != state) {
+        FOutdated = FOutdated || (packed != Unknown && (packed & Formatted));
         const BlockScan scan = ScanBlock(block.text(), state, nullptr);
         packed = Pack(state, scan.End, scan.TargetStart >= 0);
         block.setUserState(packed);
     }
     if ((packed & HoldsTargetLine) && FTargetBlock < 0)
         FTargetBlock = number;
+    FOutdated = FOutdated || ((packed & Formatted) &&
+                              bool(packed & FormattedAsTarget) != (number == FTargetBlock));
     return EndOf(packed);
 }
 
-void Highlighter::Format(QTextBlock& block, int number)
+// Colours the block as starting in start and returns the state it ends in. Only a block in the
+// part worked out can be the target line.
+int Highlighter::Format(QTextBlock& block, int number, int start)
 {
     const int packed = block.userState();
-    const bool target = number == FTargetBlock;
-    if ((packed & Formatted) && bool(packed & FormattedAsTarget) == target)
-        return;
-    QList<QTextLayout::FormatRange> ranges;
+    const bool target = number < FKnown && number == FTargetBlock;
+    if (packed != Unknown && StartOf(packed) == start && (packed & Formatted) &&
+        bool(packed & FormattedAsTarget) == target)
+        return EndOf(packed);
     const QString text = block.text();
-    if (text.size() <= LongestColouredBlock) {
-        std::vector<SyntaxToken> tokens;
-        const BlockScan scan = ScanBlock(text, StartOf(packed), &tokens);
-        const qsizetype targetEnd = scan.TargetStart + scan.TargetLength;
-        for (const SyntaxToken& token : tokens)
-            if (!target || token.Start < scan.TargetStart || token.Start >= targetEnd)
-                ranges.append({int(token.Start), int(token.Length), FFormats[int(token.Kind)]});
-        if (target) {
-            ranges.append({int(scan.TargetStart), int(scan.TargetLength),
-                           FFormats[int(SyntaxKind::TargetLine)]});
-            std::ranges::sort(ranges, {}, &QTextLayout::FormatRange::start);
-        }
+    const bool coloured = text.size() <= LongestColouredBlock;
+    std::vector<SyntaxToken> tokens;
+    const BlockScan scan = ScanBlock(text, start, coloured ? &tokens : nullptr);
+    QList<QTextLayout::FormatRange> ranges;
+    const qsizetype targetEnd = scan.TargetStart + scan.TargetLength;
+    for (const SyntaxToken& token : tokens)
+        if (!target || token.Start < scan.TargetStart || token.Start >= targetEnd)
+            ranges.append({int(token.Start), int(token.Length), FFormats[int(token.Kind)]});
+    if (target && coloured) {
+        ranges.append(
+            {int(scan.TargetStart), int(scan.TargetLength), FFormats[int(SyntaxKind::TargetLine)]});
+        std::ranges::sort(ranges, {}, &QTextLayout::FormatRange::start);
     }
     if (block.layout()->formats() != ranges) {
         block.layout()->setFormats(ranges);
@@ -196,8 +215,9 @@ void Highlighter::Format(QTextBlock& block, int number)
         // own; marking the block dirty lays it out again and closes that change unannounced.
         FDocument.markContentsDirty(block.position(), block.length());
     }
-    block.setUserState((packed & ~FormattedAsTarget) | Formatted |
+    block.setUserState(Pack(start, scan.End, scan.TargetStart >= 0) | Formatted |
                        (target ? FormattedAsTarget : 0));
+    return scan.End;
 }
 
 void Highlighter::Follow()
@@ -208,4 +228,8 @@ void Highlighter::Follow()
         KnowStatesBefore(FKnown + FollowChunk);
     if (!Settled())
         FFollow.start();
+    if (FOutdated) {
+        FOutdated = false;
+        emit FormatsOutdated();
+    }
 }

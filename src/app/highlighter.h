@@ -21,9 +21,11 @@ struct SyntaxDefinition
 
 // Colours a document lazily. A block gets its formats only when it is about to be painted; the
 // states that carry comments and literals from line to line are worked out up to there at once,
-// and for the rest of the document in short steps between events. Formats go onto the block
-// layouts, never into the text: the text, the undo stack, the modified flag and every cursor
-// stay as they are, and the document sends no change signal for them.
+// and for the rest of the document in short steps between events. A view far beyond the part
+// worked out is coloured at once from a guess, and FormatsOutdated asks for it to be painted
+// again when the following finds the guess wrong. Formats go onto the block layouts, never into
+// the text: the text, the undo stack, the modified flag and every cursor stay as they are, and
+// the document sends no change signal for them.
 class Highlighter final : public QObject
 {
     Q_OBJECT
@@ -49,6 +51,10 @@ public:
     bool Settled() const;
     QTextDocument& Document() const { return FDocument; }
 
+signals:
+    // Blocks coloured from a guess, or before the target line was known, need colouring again.
+    void FormatsOutdated();
+
 private:
     struct BlockScan
     {
@@ -60,8 +66,9 @@ private:
     BlockScan ScanBlock(const QString& text, int state, std::vector<SyntaxToken>* tokens) const;
     void ContentsChange(int position, int removed, int added);
     void KnowStatesBefore(int blockNumber);
+    int StartState(const QTextBlock& block, int number);
     int Verify(QTextBlock& block, int number, int state);
-    void Format(QTextBlock& block, int number);
+    int Format(QTextBlock& block, int number, int start);
     void Follow();
 
     QTextDocument& FDocument;
@@ -71,5 +78,7 @@ private:
     int FKnown = 0;
     // The first of those blocks that holds a target line, -1 when none does.
     int FTargetBlock = -1;
+    // Set when following found a block's formats out of date.
+    bool FOutdated = false;
     QTimer FFollow;
 };

@@ -61,6 +61,8 @@ void SourceEdit::SetDecorated(bool decorated)
         return;
     if (decorated) {
         FHighlighter = std::make_unique<Highlighter>(*document(), DefinitionFor(FLanguage));
+        connect(FHighlighter.get(), &Highlighter::FormatsOutdated, viewport(),
+                qOverload<>(&QWidget::update));
         ApplyPalette();
         UpdateGutterWidth();
     } else {

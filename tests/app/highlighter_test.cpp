@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QPlainTextDocumentLayout>
+#include <QSignalSpy>
 #include <QStringList>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -84,11 +85,28 @@ TEST_F(Colouring, FormatsOnlyTheBlocksAskedForAndFollowsTheRestInTheBackground)
 
     FollowToTheEnd();
     EXPECT_EQ(Shown(4000), "") << "following works out states, not formats";
-    Insert(Document.findBlockByNumber(100).position(), QStringLiteral("/*"));
+    Insert(Document.findBlockByNumber(3000).position(), QStringLiteral("/*"));
     Colours.Colour(Document.findBlockByNumber(4000), Document.findBlockByNumber(4000));
-    EXPECT_EQ(Shown(4000), "c:int a;") << "the comment opened far above reaches it";
+    EXPECT_EQ(Shown(4000), "c:int a;") << "the comment opened a thousand lines above reaches it";
     EXPECT_FALSE(Colours.Settled()) << "an edit leaves the blocks after it to be followed again";
     FollowToTheEnd();
+}
+
+TEST_F(Colouring, FarViewIsColouredAtOnceFromAGuessThatFollowingPutsRight)
+{
+    Document.setPlainText(QStringLiteral("/*\n") + QStringLiteral("int a;\n").repeated(9000) +
+                          QStringLiteral("//#TARGET ATtiny26\nint b;"));
+    QSignalSpy outdated(&Colours, &Highlighter::FormatsOutdated);
+    Colours.Colour(Document.findBlockByNumber(9000), Document.lastBlock());
+    EXPECT_EQ(Shown(9000), "k:int") << "the guess: no comment open";
+    EXPECT_EQ(Shown(9001), "c://#TARGET ATtiny26") << "not yet known to pick the device";
+
+    FollowToTheEnd();
+    EXPECT_GE(outdated.count(), 1);
+    Colours.Colour(Document.findBlockByNumber(9000), Document.lastBlock());
+    EXPECT_EQ(Shown(9000), "c:int a;");
+    EXPECT_EQ(Shown(9001), "T://#TARGET ATtiny26");
+    EXPECT_EQ(Shown(9002), "c:int b;");
 }
 
 TEST_F(Colouring, CommentOpenedAboveRecoloursTheLinesBelowAndUndoTakesItBack)
