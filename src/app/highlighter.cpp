@@ -133,7 +133,9 @@ Highlighter::BlockScan Highlighter::ScanBlock(const QString& text, int state,
 }
 
 // Called with the document already changed: the changed blocks lose what was known of them,
-// and the states after them are worked out again when needed.
+// and the states after them are worked out again when needed. Blocks an edit creates start
+// unknown, but which part of a split block keeps the old state is up to Qt, so the whole
+// changed range is marked.
 void Highlighter::ContentsChange(int position, int, int added)
 {
     const QTextBlock last = FDocument.findBlock(position + added);

@@ -1,5 +1,7 @@
 #include "app/highlighter.h"
 
+#include <random>
+
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QPlainTextDocumentLayout>
@@ -72,6 +74,25 @@ protected:
     QTextDocument Document;
     Highlighter Colours{Document, {ScanCLine, true}};
 };
+
+// The tokens of every block scanned from the top, line after line.
+std::vector<std::vector<SyntaxToken>> FreshScan(const QTextDocument& document)
+{
+    std::vector<std::vector<SyntaxToken>> blocks;
+    int state = 0;
+    for (QTextBlock block = document.firstBlock(); block.isValid(); block = block.next()) {
+        std::vector<SyntaxToken>& tokens = blocks.emplace_back();
+        qsizetype offset = 0;
+        for (const QString& line : block.text().split(QChar::LineSeparator)) {
+            const std::size_t first = tokens.size();
+            state = ScanCLine(line, state, &tokens);
+            for (std::size_t i = first; i < tokens.size(); ++i)
+                tokens[i].Start += offset;
+            offset += line.size() + 1;
+        }
+    }
+    return blocks;
+}
 
 } // namespace
 
@@ -214,4 +235,31 @@ TEST_F(Colouring, VeryLongLinesStayPlainButStillCarryTheirState)
     ColourAll();
     EXPECT_EQ(Shown(0), "");
     EXPECT_EQ(Shown(1), "c:int b;");
+}
+
+TEST_F(Colouring, AfterAnyEditsTheStatesAreThoseOfAFreshScan)
+{
+    Document.setPlainText(
+        QStringLiteral("int a; /* b */\nchar* s = \"x\";\n#define D \\\n  1\n").repeated(60));
+    std::mt19937 random(16);
+    const QStringList pieces{"/*", "*/", "\"", "'", "\\", "\n", "//", "#", "x", "\u2028"};
+    for (int edit = 0; edit < 300; ++edit) {
+        QTextCursor cursor(&Document);
+        cursor.setPosition(int(random() % unsigned(Document.characterCount() - 1)));
+        if (random() % 4 == 0)
+            cursor.deleteChar();
+        else
+            cursor.insertText(pieces[int(random() % unsigned(pieces.size()))]);
+        const QTextBlock shown =
+            Document.findBlockByNumber(int(random() % unsigned(Document.blockCount())));
+        Colours.Colour(shown, shown.next().isValid() ? shown.next() : shown);
+        if (edit % 7 == 0)
+            QApplication::processEvents();
+    }
+    FollowToTheEnd();
+    const auto fresh = FreshScan(Document);
+    for (QTextBlock block = Document.firstBlock(); block.isValid(); block = block.next()) {
+        SCOPED_TRACE(block.blockNumber());
+        ASSERT_EQ(Colours.Tokens(block, block.text()), fresh[std::size_t(block.blockNumber())]);
+    }
 }
