@@ -20,6 +20,7 @@ enum Mode : int
 };
 constexpr int ModeMask = 7;
 constexpr int InDirective = 8;
+static_assert((ModeMask | InDirective) <= 15, "a line's state fits in four bits");
 
 constexpr std::array<std::string_view, 55> Keywords{"NULL",
                                                     "_Alignas",
