@@ -92,9 +92,20 @@ void SourceEdit::paintEvent(QPaintEvent* event)
     QPlainTextEdit::paintEvent(event);
 }
 
+// Without wrapping, a gutter that grows moves the text but changes none of its lines; Qt would
+// still lay out every line again, a pass that takes a good part of a second on 20 MB and that
+// a plain edit would not make. The layout keeps its width then, a little wider than the view,
+// which only the full-width mark of the caret's line uses.
 void SourceEdit::resizeEvent(QResizeEvent* event)
 {
-    QPlainTextEdit::resizeEvent(event);
+    if (FGutterGrowth > 0 && event->oldSize().width() - event->size().width() == FGutterGrowth &&
+        lineWrapMode() == NoWrap) {
+        QResizeEvent keptWidth(event->size(),
+                               QSize(event->size().width(), event->oldSize().height()));
+        QPlainTextEdit::resizeEvent(&keptWidth);
+    } else {
+        QPlainTextEdit::resizeEvent(event);
+    }
     PlaceGutter();
 }
 
@@ -129,7 +140,10 @@ void SourceEdit::UpdateGutterWidth()
 {
     if (!Decorated())
         return;
-    setViewportMargins(GutterWidth(), 0, 0, 0);
+    const int width = GutterWidth();
+    FGutterGrowth = width - viewportMargins().left();
+    setViewportMargins(width, 0, 0, 0);
+    FGutterGrowth = 0;
     PlaceGutter();
 }
 

@@ -56,4 +56,6 @@ private:
     std::unique_ptr<Highlighter> FHighlighter;
     SyntaxColours FColours;
     LineNumbers* FGutter = nullptr;
+    // While the gutter's width changes: by how much it grows.
+    int FGutterGrowth = 0;
 };

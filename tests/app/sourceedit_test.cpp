@@ -95,6 +95,31 @@ TEST_F(Editor, KeepsItsFontWrapAndTabAndNumbersTheLinesInThatFont)
     EXPECT_TRUE(edit->extraSelections().isEmpty());
 }
 
+TEST_F(Editor, GrowingGutterLaysNoLineOutAgain)
+{
+    TMainFM& main = Window();
+    SourceEdit* edit = Source(main);
+    edit->setPlainText(QStringLiteral("x\n").repeated(98));
+    edit->grab();
+    ASSERT_EQ(edit->document()->firstBlock().layout()->lineCount(), 1);
+    const int twoDigits = edit->Gutter()->width();
+    QTextCursor end(edit->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(QStringLiteral("\nx"));
+    EXPECT_EQ(edit->Gutter()->width(),
+              twoDigits + QFontMetrics(edit->font()).horizontalAdvance(u'9'))
+        << "line 100 needs a third digit";
+    EXPECT_EQ(edit->document()->firstBlock().layout()->lineCount(), 1)
+        << "the lines stay laid out as they were";
+    EXPECT_EQ(edit->horizontalScrollBar()->maximum(), 0) << "no scrolling for short lines";
+    SetCaret(edit, 0);
+    const QImage shown = edit->viewport()->grab().toImage();
+    const int right = shown.width() - 1 - int(edit->document()->documentMargin());
+    EXPECT_EQ(shown.pixelColor(right, edit->cursorRect().center().y()),
+              ColoursFor(edit->palette()).CurrentLine)
+        << "the caret's line is still marked up to the right margin";
+}
+
 TEST_F(Editor, DoubleClickedMessageLineIsTheMarkedLineInTextAndGutter)
 {
     TMainFM& main = Window();
