@@ -29,6 +29,7 @@
 #include "app/documenttext.h"
 #include "app/finddialog.h"
 #include "app/mcunames.h"
+#include "app/sourceedit.h"
 #include "app/targetdirective.h"
 #include "app/textsearch.h"
 #include "build/buildsteps.h"
@@ -61,7 +62,7 @@ QFont SourceFont()
 
 QPlainTextEdit* MakeTextControl(const char* name, bool readOnly)
 {
-    auto* edit = new QPlainTextEdit;
+    auto* edit = new SourceEdit(readOnly ? SourceEdit::Language::Listing : SourceEdit::Language::C);
     edit->setObjectName(QLatin1String(name));
     edit->setFont(SourceFont());
     edit->setLineWrapMode(QPlainTextEdit::NoWrap);

@@ -3,10 +3,13 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTreeWidget>
 
 #include "app/application.h"
@@ -19,6 +22,16 @@
 
 namespace {
 
+// Puts the caret of a text control at the start of the first line that holds text, and that
+// line near the top.
+void ShowLine(QPlainTextEdit* edit, const QString& text)
+{
+    const QTextCursor found = edit->document()->find(text);
+    QTextCursor caret(edit->document()->findBlock(found.selectionStart()));
+    edit->setTextCursor(caret);
+    edit->verticalScrollBar()->setValue(std::max(0, caret.blockNumber() - 3));
+}
+
 bool Save(QWidget& window, const QString& path)
 {
     window.show();
@@ -30,7 +43,8 @@ bool Save(QWidget& window, const QString& path)
 }
 
 // The main window after a build with the listing option: a warning row selected, the listing
-// beside the source. The build runs on a copy of the example with an unused variable.
+// beside the source at the start of the generated code. The build runs on a copy of the example
+// with an unused variable, in a window wide enough for the listing's instructions.
 bool SaveBuild(Prompts& prompts, const QString& example, const QString& path)
 {
     QTemporaryDir dir;
@@ -40,11 +54,13 @@ bool SaveBuild(Prompts& prompts, const QString& example, const QString& path)
                  QStringLiteral("    int unused;\n    DDRB = 0x01;"));
     WriteTextFile(source, text, TextEncoding::Utf8);
     TMainFM window(prompts, {source});
+    window.resize(1000, window.height() + 80);
     window.show();
     window.findChild<QAction*>(QStringLiteral("CreateListingMI"))->trigger();
     window.findChild<QAction*>(QStringLiteral("CompileMI"))->trigger();
     window.findChild<QAction*>(QStringLiteral("ShowListingMI"))->trigger();
     window.findChild<QAction*>(QStringLiteral("ShowListingMI"))->trigger();
+    ShowLine(window.Listing(), QStringLiteral("**** {"));
     QTreeWidget* messages = window.Messages();
     for (int i = 0; i < messages->topLevelItemCount(); ++i)
         if (!messages->topLevelItem(i)->text(2).isEmpty()) {
@@ -140,6 +156,12 @@ int main(int argc, char* argv[])
 
     QtPrompts prompts;
     TMainFM mainFM(prompts, {example});
+    mainFM.show();
+    // Before the loop's opening brace, which marks it and its partner.
+    const QTextCursor loop = mainFM.Editor()->document()->find(QStringLiteral("for (;;) {"));
+    QTextCursor caret(mainFM.Editor()->document());
+    caret.setPosition(loop.selectionEnd() - 1);
+    mainFM.Editor()->setTextCursor(caret);
     const bool saved = Save(mainFM, out.filePath(QStringLiteral("main-window.png"))) &&
                        SaveBuild(prompts, example, out.filePath(QStringLiteral("build.png"))) &&
                        SaveFlashing(prompts, out.filePath(QStringLiteral("flash-dialog.png"))) &&
