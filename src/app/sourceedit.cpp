@@ -1,5 +1,6 @@
 #include "app/sourceedit.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QTextBlock>
 
@@ -116,6 +117,19 @@ void SourceEdit::changeEvent(QEvent* event)
         UpdateGutterWidth();
     else if (event->type() == QEvent::PaletteChange)
         ApplyPalette();
+}
+
+// Shift+Enter would break the line inside one text line: the file gets a line end there, but the
+// gutter, the caret panel and a compiler's line numbers would count one line less above it.
+void SourceEdit::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!enter || !(event->modifiers() & Qt::ShiftModifier))
+        return QPlainTextEdit::keyPressEvent(event);
+    QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier,
+                    event->text(), event->isAutoRepeat(), ushort(event->count()));
+    QPlainTextEdit::keyPressEvent(&plain);
+    event->setAccepted(plain.isAccepted());
 }
 
 QTextBlock SourceEdit::LastVisibleBlock() const

@@ -77,6 +77,11 @@ TEST_F(Editor, KeepsItsFontWrapAndTabAndNumbersTheLinesInThatFont)
     EXPECT_EQ(edit->lineWrapMode(), QPlainTextEdit::NoWrap);
     QTest::keyClick(edit, Qt::Key_Tab);
     EXPECT_EQ(edit->toPlainText(), QStringLiteral("\t")) << "Tab inserts a tab";
+    QTest::keyClick(edit, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClick(edit, Qt::Key_Enter, Qt::ShiftModifier | Qt::KeypadModifier);
+    EXPECT_EQ(edit->blockCount(), 3) << "Shift+Enter starts a line the gutter counts";
+    EXPECT_FALSE(edit->document()->toRawText().contains(QChar::LineSeparator));
+    edit->clear();
 
     EXPECT_EQ(edit->Gutter()->font(), edit->font());
     const int digit = QFontMetrics(edit->font()).horizontalAdvance(u'9');
@@ -125,7 +130,8 @@ TEST_F(Editor, DoubleClickedMessageLineIsTheMarkedLineInTextAndGutter)
     TMainFM& main = Window();
     SourceEdit* edit = Source(main);
     main.Editor()->setPlainText(QStringLiteral("int a;\n").repeated(40));
-    main.ParseMessages({QStringLiteral("blink.c:12: error: expected ';'")});
+    new QTreeWidgetItem(main.Messages(), {QStringLiteral("blink.c:12: error: expected ';'"),
+                                          QStringLiteral("blink.c"), QStringLiteral("12")});
     QTreeWidgetItem* row = main.Messages()->topLevelItem(0);
     main.Messages()->setCurrentItem(row);
     emit main.Messages()->itemDoubleClicked(row, 0);
