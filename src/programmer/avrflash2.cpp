@@ -55,8 +55,12 @@ bool TAVRFlash::OpenPort(int n)
 {
     ClosePort();
     Port = n;
-    if (n >= 1)
-        Handle = FOpener(n);
+    if (n >= 1) {
+        PortOpening opening = FOpener(n);
+        if (!opening.Channel && opening.Refusal == PortRefusal::NoAccess && DeniedDevice.isEmpty())
+            DeniedDevice = opening.Device;
+        Handle = std::move(opening.Channel);
+    }
     if (!Handle) {
         Port = 0;
         return false;
@@ -185,6 +189,7 @@ bool TAVRFlash::SendDeviceParams()
 bool TAVRFlash::Connect(int port)
 {
     Disconnect();
+    DeniedDevice.clear();
     const int first = port >= 1 ? port : FirstPort;
     const int last = port >= 1 ? port : LastPort;
     for (int candidate = first; candidate <= last; ++candidate) {

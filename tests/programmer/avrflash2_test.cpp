@@ -64,6 +64,27 @@ TEST(Connect, SearchesPortsInOrderAndUploadsTheChipParameters)
     EXPECT_TRUE(link.SWVersion.isEmpty());
 }
 
+TEST(Connect, NamesTheFirstDeviceTheSystemRefused)
+{
+    const std::map<int, std::pair<PortRefusal, QString>> refusals = {
+        {2, {PortRefusal::InUse, "/dev/ttyUSB1"}},
+        {3, {PortRefusal::NoAccess, "/dev/ttyACM0"}},
+        {6, {PortRefusal::NoAccess, "/dev/ttyS1"}},
+    };
+    bool refusing = true;
+    TAVRFlash link([&](int port) {
+        const auto refusal = refusals.find(port);
+        if (!refusing || refusal == refusals.end())
+            return PortOpening{};
+        return PortOpening{nullptr, refusal->second.first, refusal->second.second};
+    });
+    EXPECT_FALSE(link.Connect(-1));
+    EXPECT_EQ(link.DeniedDevice, "/dev/ttyACM0");
+    refusing = false;
+    EXPECT_FALSE(link.Connect(-1));
+    EXPECT_EQ(link.DeniedDevice, "") << "each search starts afresh";
+}
+
 TEST(Connect, PortNumberChoosesOnePortAndZeroSearchesAll)
 {
     BoardSim tiny({"--chip", "ATtiny26"});
@@ -204,7 +225,7 @@ TEST(ProgramFlash, StopsAtTheFlashSizeAndStillErasesForAnEmptyImage)
 
 TEST(ProgramFlash, ClosedLinkReturnsAtOnce)
 {
-    TAVRFlash link([](int) -> std::unique_ptr<SerialChannel> { return nullptr; });
+    TAVRFlash link([](int) { return PortOpening{}; });
     link.Device = 1;
     const auto image = Image(10);
     std::vector<std::uint16_t> back(10);
@@ -259,6 +280,31 @@ TEST(ReadFlash, ReturnsWhatTheBoardSent)
     EXPECT_EQ(back[130], image[130] ^ 0x0100);
     back[130] = image[130];
     EXPECT_EQ(back, image);
+}
+
+// A byte damaged on the line must not pass for a fuse byte: one read as 0x00 would show
+// RSTDISBL and SPIEN as programmed, and writing that back takes the chip out of reach.
+TEST(Instructions, DamagedAnswerIsAFailureNotAFuse)
+{
+    BoardLine line({"--chip", "ATtiny26", "--fuses", "0xFF,0xF7"});
+    TAVRFlash link(line.Opener());
+    ASSERT_TRUE(link.Connect(1));
+    std::uint8_t low = 0;
+    EXPECT_TRUE(link.ReadInstruction(0x50, 0x00, 0x00, low));
+    EXPECT_EQ(low, 0xFF) << "a data byte 0xFF is no error mark";
+
+    for (const auto damage :
+         {BoardLine::Damage::Framing, BoardLine::Damage::Break, BoardLine::Damage::Overrun}) {
+        SCOPED_TRACE(int(damage));
+        line.Settle(); // the board's last answer would spoil the next frame
+        ASSERT_TRUE(link.Connect(1)) << "a new port starts without the old error";
+        line.DamageAnswer(1, damage); // the byte after "+"
+        std::uint8_t high = 0x5A;
+        EXPECT_FALSE(link.ReadInstruction(0x58, 0x08, 0x00, high));
+        EXPECT_EQ(high, 0x5A);
+        EXPECT_FALSE(link.WriteInstruction(0xAC, 0xA8, 0x00, 0xE0)) << "the handle stays failed";
+    }
+    EXPECT_EQ(line.Board().HighFuse(), 0xF7);
 }
 
 TEST(Instructions, ReadAndWriteTheFuseBytes)
@@ -326,6 +372,7 @@ public:
     }
 
     void Purge() override {}
+    bool Failed() const override { return false; }
 
 private:
     FakePort& FPort;
@@ -336,7 +383,7 @@ private:
 TEST(ReceiveByte, MakesOneReadCallWhenNothingArrives)
 {
     FakePort port;
-    TAVRFlash link([&port](int) { return std::make_unique<FakeChannel>(port); });
+    TAVRFlash link([&port](int) { return PortOpening{std::make_unique<FakeChannel>(port)}; });
     ASSERT_TRUE(link.OpenPort(1));
     std::uint8_t b = 0;
     EXPECT_FALSE(link.ReceiveByte(b, 200));
@@ -349,7 +396,7 @@ TEST(WriteBlock, ShortPieceReportsWhereItEndedAndTheRestStillGoesOut)
     FakePort port;
     port.Replies = {'+', '!'};
     port.Accepted[6] = 6; // the second piece, after the five frame bytes and the first piece
-    TAVRFlash link([&port](int) { return std::make_unique<FakeChannel>(port); });
+    TAVRFlash link([&port](int) { return PortOpening{std::make_unique<FakeChannel>(port)}; });
     ASSERT_TRUE(link.OpenPort(1));
     const auto image = Image(10);
 
@@ -366,7 +413,7 @@ TEST(WriteBlock, BoardThatStopsTakingDataEndsTheBlock)
     FakePort port;
     port.Replies = {'+', '!'};
     port.Budget = 5 + 10;
-    TAVRFlash link([&port](int) { return std::make_unique<FakeChannel>(port); });
+    TAVRFlash link([&port](int) { return PortOpening{std::make_unique<FakeChannel>(port)}; });
     ASSERT_TRUE(link.OpenPort(1));
     const auto image = Image(128);
 

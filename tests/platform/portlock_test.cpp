@@ -1,0 +1,100 @@
+#include "platform/portlock.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include "support/tempdir.h"
+
+namespace {
+
+// A serial device of its own: the other side of a pseudo-terminal kept here.
+class Device
+{
+public:
+    Device()
+    {
+        FMaster = posix_openpt(O_RDWR | O_NOCTTY);
+        EXPECT_GE(FMaster, 0);
+        EXPECT_EQ(grantpt(FMaster), 0);
+        EXPECT_EQ(unlockpt(FMaster), 0);
+        FPath = QString::fromLocal8Bit(ptsname(FMaster));
+    }
+    ~Device() { close(FMaster); }
+
+    QString Path() const { return FPath; }
+    QString Name() const { return FPath.section('/', -1); }
+
+private:
+    int FMaster = -1;
+    QString FPath;
+};
+
+QByteArray BinaryPid(int pid)
+{
+    return QByteArray(reinterpret_cast<const char*>(&pid), sizeof pid);
+}
+
+} // namespace
+
+TEST(PortInUse, LockFilesOfLiveProgramsHoldTheDevice)
+{
+    Device device;
+    TempDir locks;
+    QProcess ended;
+    ended.start(QStringLiteral("true"));
+    ASSERT_TRUE(ended.waitForStarted());
+    const int gone = int(ended.processId());
+    ASSERT_TRUE(ended.waitForFinished());
+    EXPECT_FALSE(PortInUse(device.Path(), locks.Path(".")));
+
+    struct Case
+    {
+        const char* Name;
+        QByteArray Content;
+        bool Held;
+    };
+    const Case cases[] = {
+        {"a live program, ten digits", QByteArray::number(getppid()).rightJustified(10) + '\n',
+         true},
+        {"a live program, binary", BinaryPid(getppid()), true},
+        {"a program that has ended", QByteArray::number(gone).rightJustified(10) + '\n', false},
+        {"this very program", QByteArray::number(getpid()) + '\n', false},
+        {"a lock that names nothing readable", "busy\n", true},
+    };
+    const QString lock = locks.Path("LCK.." + device.Name());
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.Name);
+        locks.Write("LCK.." + device.Name(), test.Content);
+        EXPECT_EQ(PortInUse(device.Path(), locks.Path(".")), test.Held);
+    }
+    QFile::remove(lock);
+
+    SCOPED_TRACE("a lock on the name of a link to the device");
+    ASSERT_TRUE(QFile::link(device.Path(), locks.Path("board")));
+    locks.Write("LCK..board", QByteArray::number(getppid()) + '\n');
+    EXPECT_TRUE(PortInUse(locks.Path("board"), locks.Path(".")));
+    EXPECT_FALSE(PortInUse(device.Path(), locks.Path("."))) << "the device has another name";
+}
+
+TEST(PortInUse, AnotherProgramWithTheDeviceOpenHoldsIt)
+{
+    Device device;
+    TempDir locks;
+    const int own = open(QFile::encodeName(device.Path()).constData(), O_RDWR | O_NOCTTY);
+    EXPECT_FALSE(PortInUse(device.Path(), locks.Path("."))) << "this program's own descriptor";
+
+    QProcess holder;
+    holder.setStandardInputFile(device.Path());
+    holder.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+    ASSERT_TRUE(holder.waitForStarted());
+    EXPECT_TRUE(PortInUse(device.Path(), locks.Path(".")));
+    holder.kill();
+    holder.waitForFinished();
+    EXPECT_FALSE(PortInUse(device.Path(), locks.Path(".")));
+    close(own);
+}
