@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include <QElapsedTimer>
+
 #include <gtest/gtest.h>
 
 #include "platform/ticks.h"
@@ -134,6 +136,15 @@ TEST(Connect, VersionTextWithoutClosingZeroEndsAtTheFirstGap)
     EXPECT_EQ(board.Link.HWVersion, "HW 1.3");
 }
 
+TEST(Connect, LongVersionTextIsCutButReadToItsEnd)
+{
+    const QString software = "SW " + QString(297, 'x');
+    Connected board({"--sw", software, "--chip", "ATtiny26"});
+    EXPECT_EQ(board.Link.SWVersion, software.left(255));
+    EXPECT_EQ(board.Link.HWVersion, "HW 1.3");
+    EXPECT_EQ(board.Link.Device, 11) << "the answers after the text are still in step";
+}
+
 TEST(Connect, SignatureOutsideTheTableIsNoBoard)
 {
     BoardSim known({"--chip", "AT90S8515"});
@@ -255,6 +266,39 @@ TEST(ProgramFlash, FailedBlocksEndThePassWithTheWordsBefore)
     EXPECT_TRUE(board.Sim.Frames('F').isEmpty());
 }
 
+// A pulled cable hangs the line up: the link must not wait, let alone spin, until the time-out.
+TEST(ProgramFlash, UnpluggedBoardFailsAtOnce)
+{
+    struct Case
+    {
+        const char* Name;
+        QStringList Options;
+        int Least; // the words of the blocks before
+        int Most;  // short of the block the board died in
+        qint64 Bound;
+    };
+    const Case cases[] = {
+        {"mid-erase", {"--erase-ms", "300", "--unplug", "C"}, 0, 0, 4000},
+        {"mid-block", {"--unplug", "F:2:100"}, 128, 255, 1000},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.Name);
+        Connected board(QStringList{"--chip", "AT90S2313"} + test.Options);
+        const auto image = Image(300);
+        QElapsedTimer timer;
+        timer.start();
+        const int written = board.Link.ProgramFlash(image.data(), 300);
+        EXPECT_GE(written, test.Least);
+        EXPECT_LE(written, test.Most);
+        EXPECT_LT(timer.elapsed(), test.Bound) << "the erase waits 8 s, a block 2 s";
+        std::uint8_t fuse = 0;
+        timer.restart();
+        EXPECT_FALSE(board.Link.ReadInstruction(0x50, 0x00, 0x00, fuse));
+        board.Link.Disconnect();
+        EXPECT_LT(timer.elapsed(), 500) << "every later transfer fails at once";
+    }
+}
+
 TEST(ProgramFlash, WaitsForASlowErase)
 {
     Connected board({"--chip", "AT90S2313", "--erase-ms", "2500"});
@@ -336,6 +380,7 @@ struct FakePort
     std::vector<int> WriteSizes;
     std::vector<std::uint8_t> Sent;
     int Reads = 0;
+    int Stream = -1; // once the replies are out, sent without end
 };
 
 class FakeChannel final : public SerialChannel
@@ -348,6 +393,10 @@ public:
     int Read(std::uint8_t* data, int size) override
     {
         ++FPort.Reads;
+        if (FPort.Replies.empty() && FPort.Stream >= 0) {
+            std::fill_n(data, size, std::uint8_t(FPort.Stream));
+            return size;
+        }
         if (FPort.Replies.empty()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5 * size + 200));
             return 0;
@@ -391,6 +440,18 @@ TEST(ReceiveByte, MakesOneReadCallWhenNothingArrives)
     link.ClosePort(); // no board to answer the frame that leaves programming mode
 }
 
+TEST(GetVersionText, TextWithoutEndEndsTheWait)
+{
+    FakePort port;
+    port.Replies = {'+', 'S', 'W'};
+    port.Stream = 'x';
+    TAVRFlash link([&port](int) { return PortOpening{std::make_unique<FakeChannel>(port)}; });
+    ASSERT_TRUE(link.OpenPort(1));
+    const QString text = link.GetVersionText(1);
+    EXPECT_EQ(text, "SW" + QString(253, 'x'));
+    link.ClosePort();
+}
+
 TEST(WriteBlock, ShortPieceReportsWhereItEndedAndTheRestStillGoesOut)
 {
     FakePort port;
@@ -432,4 +493,6 @@ TEST(RemainingTime, EstimatesFromTheElapsedTime)
     EXPECT_EQ(link.RemainingTime(0.5), "0:00:10");
     EXPECT_EQ(link.RemainingTime(0.25), "0:00:30");
     EXPECT_EQ(link.RemainingTime(101.0 / 100), "0:00:00") << "past the end rounds to zero";
+    link.StartTicks = TickCount() - 200000;
+    EXPECT_EQ(link.RemainingTime(1.01), "0:00:00") << "and never goes below it";
 }
