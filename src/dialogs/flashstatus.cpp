@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "dialogs/portaccess.h"
 #include "dialogs/prompts.h"
 #include "programmer/avrflash2.h"
 
@@ -192,7 +193,11 @@ bool TFlashFM::Flash()
         FlashProgress(percent, remaining);
     };
     if (!link.Connect(-1)) {
-        ShowResult(BoardLB, QStringLiteral("Nicht gefunden!"));
+        QString notFound = QStringLiteral("Nicht gefunden!");
+        if (!link.DeniedDevice.isEmpty())
+            notFound += QLatin1Char('\n') + NoAccessHint(link.DeniedDevice);
+        ShowResult(BoardLB, notFound);
+        setFixedSize(sizeHint().expandedTo(size())); // the hint is wider than the dialog
         return true;
     }
     BoardLB->setText(QStringLiteral("%1 auf %2 an COM%3 gefunden.")
