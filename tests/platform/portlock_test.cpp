@@ -1,6 +1,9 @@
 #include "platform/portlock.h"
 
+#include <atomic>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include <QFile>
@@ -79,6 +82,32 @@ TEST(PortInUse, LockFilesOfLiveProgramsHoldTheDevice)
     locks.Write("LCK..board", QByteArray::number(getppid()) + '\n');
     EXPECT_TRUE(PortInUse(locks.Path("board"), locks.Path(".")));
     EXPECT_FALSE(PortInUse(device.Path(), locks.Path("."))) << "the device has another name";
+}
+
+// Anyone may put files into the lock directory, a pipe among them; opening one to read would
+// wait for a writer for ever.
+TEST(PortInUse, APipeForALockNeitherHangsNorFreesThePort)
+{
+    Device device;
+    TempDir locks;
+    const QString pipe = locks.Path("LCK.." + device.Name());
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0666), 0);
+    std::atomic<bool> answered = false;
+    std::atomic<bool> rescued = false;
+    std::thread writer([&] {
+        for (int wait = 0; wait < 2000 && !answered; ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (answered)
+            return;
+        rescued = true; // a writer ends the wait of a reader stuck on the pipe
+        const int fd = open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            close(fd);
+    });
+    EXPECT_TRUE(PortInUse(device.Path(), locks.Path(".")));
+    answered = true;
+    writer.join();
+    EXPECT_FALSE(rescued) << "the check waited for a writer";
 }
 
 TEST(PortInUse, AnotherProgramWithTheDeviceOpenHoldsIt)
