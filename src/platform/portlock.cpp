@@ -40,8 +40,7 @@ bool LockHeld(const QString& lockFile)
                           O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return errno != ENOENT && errno != ENOTDIR;
-    struct stat file
-    {};
+    struct stat file = {};
     char content[64];
     const ssize_t size =
         fstat(fd, &file) == 0 && S_ISREG(file.st_mode) ? ::read(fd, content, sizeof content) : -1;
@@ -71,8 +70,7 @@ bool Locked(const QString& path, const QString& lockDirectory)
 // node lives on must match as well.
 bool SameDevice(const std::filesystem::path& link, const struct stat& device)
 {
-    struct stat target
-    {};
+    struct stat target = {};
     return ::stat(link.c_str(), &target) == 0 && S_ISCHR(target.st_mode) &&
            target.st_rdev == device.st_rdev && target.st_dev == device.st_dev;
 }
@@ -100,8 +98,7 @@ bool OpenInAnotherProcess(const struct stat& device)
 
 bool PortInUse(const QString& path, const QString& lockDirectory)
 {
-    struct stat device
-    {};
+    struct stat device = {};
     if (::stat(QFile::encodeName(path).constData(), &device) != 0 || !S_ISCHR(device.st_mode))
         return false;
     return Locked(path, lockDirectory) || OpenInAnotherProcess(device);

@@ -33,8 +33,7 @@ PortRefusal RefusalFor(int error)
 std::unique_ptr<TtyDevice> TtyDevice::Open(const QString& path, PortRefusal& refusal)
 {
     const QByteArray name = QFile::encodeName(path);
-    struct stat node
-    {};
+    struct stat node = {};
     if (::stat(name.constData(), &node) != 0) {
         refusal = RefusalFor(errno);
         return nullptr;

@@ -93,8 +93,7 @@ std::string LinkTarget(const std::string& path)
 bool CreateLink(const std::string& path, const std::string& device)
 {
     const std::string old = LinkTarget(path);
-    struct stat node
-    {};
+    struct stat node = {};
     if (old.starts_with("/dev/pts/") && stat(old.c_str(), &node) != 0)
         unlink(path.c_str());
     return symlink(device.c_str(), path.c_str()) == 0;
