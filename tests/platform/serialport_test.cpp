@@ -355,11 +355,11 @@ TEST(SerialPort, HoldsDataBackWhileTheBoardDropsClearToSend)
 
     line.DropClearToSend(40, std::chrono::milliseconds(60));
     EXPECT_EQ(port.Write(data.data(), 256), 256) << "sending goes on once CTS is back";
-    EXPECT_LE(line.SentWhileHeld(), SerialPort::MaxQueued);
-    EXPECT_GT(line.SentWhileHeld(), 0) << "CTS dropped while bytes were still queued";
     for (int wait = 0; wait < 1000 && line.Sent().size() < data.size(); ++wait)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_EQ(line.Sent(), data);
+    EXPECT_LE(line.SentWhileHeld(), SerialPort::MaxQueued);
+    EXPECT_GT(line.SentWhileHeld(), 0) << "CTS dropped while bytes were still queued";
 
     line.DropClearToSend(0, std::chrono::seconds(10));
     const std::uint8_t piece[8] = {};
