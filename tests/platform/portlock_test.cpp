@@ -109,21 +109,3 @@ TEST(PortInUse, APipeForALockNeitherHangsNorFreesThePort)
     writer.join();
     EXPECT_FALSE(rescued) << "the check waited for a writer";
 }
-
-TEST(PortInUse, AnotherProgramWithTheDeviceOpenHoldsIt)
-{
-    Device device;
-    TempDir locks;
-    const int own = open(QFile::encodeName(device.Path()).constData(), O_RDWR | O_NOCTTY);
-    EXPECT_FALSE(PortInUse(device.Path(), locks.Path("."))) << "this program's own descriptor";
-
-    QProcess holder;
-    holder.setStandardInputFile(device.Path());
-    holder.start(QStringLiteral("sleep"), {QStringLiteral("60")});
-    ASSERT_TRUE(holder.waitForStarted());
-    EXPECT_TRUE(PortInUse(device.Path(), locks.Path(".")));
-    holder.kill();
-    holder.waitForFinished();
-    EXPECT_FALSE(PortInUse(device.Path(), locks.Path(".")));
-    close(own);
-}
