@@ -74,13 +74,8 @@ void SimulatedBoard::Frame()
     const int address = FFrame[1] | FFrame[2] << 8;
     const int count = FFrame[3] | FFrame[4] << 8;
     Send('+');
-    if (const BoardFault* unplug = FaultFor(BoardFault::Unplug);
-        unplug && !(unplug->Value > 0 && (FCommand == 'F' || FCommand == 'P'))) {
-        if (FCommand == 'C' && FOptions.EraseMilliseconds > 0)
-            FOutput.push_back({-1, FOptions.EraseMilliseconds});
-        HangUp();
+    if (UnpluggedAfterAck())
         return;
-    }
     switch (FCommand) {
     case 'v': {
         const std::string& text = FFrame[1] ? FOptions.SoftwareText : FOptions.HardwareText;
@@ -136,6 +131,19 @@ const char* SimulatedBoard::Refusal() const
     if (FCommand == 'P' && FOptions.PageWords == 0)
         return "P on a word-wise chip";
     return nullptr;
+}
+
+// An unplug fault that strikes right after "+" (an erase first takes its time); one with a
+// byte count for a block write strikes later, in the block's data.
+bool SimulatedBoard::UnpluggedAfterAck()
+{
+    const BoardFault* unplug = FaultFor(BoardFault::Unplug);
+    if (!unplug || (unplug->Value > 0 && (FCommand == 'F' || FCommand == 'P')))
+        return false;
+    if (FCommand == 'C' && FOptions.EraseMilliseconds > 0)
+        FOutput.push_back({-1, FOptions.EraseMilliseconds});
+    HangUp();
+    return true;
 }
 
 void SimulatedBoard::HangUp()

@@ -77,6 +77,7 @@ private:
     const BoardFault* FaultFor(BoardFault::Kind kind) const;
     const char* Refusal() const;
     void Frame();
+    bool UnpluggedAfterAck();
     void HangUp();
     void Finish();
     void Send(std::uint8_t byte) { FOutput.push_back({byte, 0}); }
