@@ -269,14 +269,17 @@ TEST_F(FlashDialog, ReportsAMissingBoard)
 // group the user is not in.
 TEST_F(FlashDialog, NamesThePortTheSystemRefused)
 {
-    if (RanAsNobody())
+    if (!Unprivileged::InChild()) {
+        RefusedDevice first;
+        RefusedDevice second;
+        Unprivileged::RunAsNobody(first.Path() + ':' + second.Path());
         return;
-    RefusedDevice first;
-    RefusedDevice second;
-    qputenv("QUENNOR_PORTS", QFile::encodeName(':' + first.Path() + ':' + second.Path()));
+    }
+    const QString first = Unprivileged::Fixture().section(':', 0, 0);
+    qputenv("QUENNOR_PORTS", QFile::encodeName(':' + Unprivileged::Fixture()));
     Pass(Image(100), AT90S8515);
 
-    EXPECT_EQ(Text("BoardLB"), "Nicht gefunden!\nKein Zugriff auf " + first.Path() +
+    EXPECT_EQ(Text("BoardLB"), "Nicht gefunden!\nKein Zugriff auf " + first +
                                    " – Benutzer zur Gruppe dialout hinzufügen.");
     const QLabel* board = Child<QLabel>("BoardLB");
     const QStringList lines = board->text().split('\n');

@@ -134,12 +134,14 @@ TEST_F(FuseBitsDialog, WorksOnlyWithAnATtiny26)
 
 TEST_F(FuseBitsDialog, NamesThePortTheSystemRefused)
 {
-    if (RanAsNobody())
+    if (!Unprivileged::InChild()) {
+        RefusedDevice refused;
+        Unprivileged::RunAsNobody(refused.Path());
         return;
-    RefusedDevice refused;
-    qputenv("QUENNOR_PORTS", QFile::encodeName(refused.Path()));
+    }
+    qputenv("QUENNOR_PORTS", QFile::encodeName(Unprivileged::Fixture()));
     Button("ReadBT")->click();
-    const QString text = "Nicht gefunden! Kein Zugriff auf " + refused.Path() +
+    const QString text = "Nicht gefunden! Kein Zugriff auf " + Unprivileged::Fixture() +
                          " – Benutzer zur Gruppe dialout hinzufügen.";
     EXPECT_EQ(Status(), text);
     const auto* status = Dialog.findChild<QStatusBar*>(QStringLiteral("FuseSB"));

@@ -248,15 +248,17 @@ TEST(SerialPort, LeavesAPortAloneThatAnotherProgramHolds)
 
 TEST(SerialPort, ReportsADeviceItMayNotOpen)
 {
-    if (RanAsNobody())
+    if (!Unprivileged::InChild()) {
+        RefusedDevice refused;
+        Unprivileged::RunAsNobody(refused.Path());
         return;
-    RefusedDevice refused;
-    qputenv("QUENNOR_PORTS", ":" + QFile::encodeName(refused.Path()));
+    }
+    qputenv("QUENNOR_PORTS", ":" + QFile::encodeName(Unprivileged::Fixture()));
     const PortOpening opening = SerialPort::Open(2);
     qunsetenv("QUENNOR_PORTS");
     EXPECT_EQ(opening.Channel, nullptr);
     EXPECT_EQ(opening.Refusal, PortRefusal::NoAccess);
-    EXPECT_EQ(opening.Device, refused.Path());
+    EXPECT_EQ(opening.Device, Unprivileged::Fixture());
 }
 
 TEST(SerialPort, SignalsDoNotStretchAWait)

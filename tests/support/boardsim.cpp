@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -166,6 +170,22 @@ void BoardSim::Stop()
         FProcess.kill();
         FProcess.waitForFinished(StopMs);
     }
+}
+
+RefusedDevice::RefusedDevice()
+{
+    FMaster = posix_openpt(O_RDWR | O_NOCTTY);
+    EXPECT_GE(FMaster, 0);
+    EXPECT_EQ(grantpt(FMaster), 0);
+    EXPECT_EQ(unlockpt(FMaster), 0);
+    FPath = QString::fromLocal8Bit(ptsname(FMaster));
+    EXPECT_EQ(chmod(QFile::encodeName(FPath).constData(), 0), 0);
+}
+
+RefusedDevice::~RefusedDevice()
+{
+    if (FMaster >= 0)
+        close(FMaster);
 }
 
 // One open port on a BoardLine; the line keeps the board and the bytes on their way.

@@ -64,6 +64,23 @@ private:
     int FDumps = 0;
 };
 
+// A pseudo-terminal whose device only root may open, for tests of a port the system refuses;
+// this process keeps its master.
+class RefusedDevice final
+{
+public:
+    RefusedDevice();
+    ~RefusedDevice();
+    RefusedDevice(const RefusedDevice&) = delete;
+    RefusedDevice& operator=(const RefusedDevice&) = delete;
+
+    QString Path() const { return FPath; }
+
+private:
+    int FMaster = -1;
+    QString FPath;
+};
+
 // A simulated board inside the test process on a line that behaves like real hardware where a
 // pseudo-terminal cannot: the driver's output queue drains at 11520 bytes/s whatever CTS says,
 // the board answers at the same rate, and the test drops CTS, damages the board's bytes or

@@ -1,25 +1,56 @@
 #pragma once
 
+#include <grp.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QProcess>
 #include <QString>
 
-// Root opens every device whatever its mode, so a test of a refused device proves nothing as
-// root. As root this runs the current test again in a child process as the user nobody,
-// reports the child's failures here and returns true; otherwise it returns false and the test
-// goes on in this process.
-bool RanAsNobody();
+#include <gtest/gtest.h>
 
-// A pseudo-terminal whose device only root may open; this process keeps its master.
-class RefusedDevice final
+// Root may write everywhere, so cases about permissions run again in a child process as the user
+// nobody (group nogroup). The parent, still root, sets up the files; the child acts and checks.
+namespace Unprivileged {
+
+inline constexpr char FixtureVariable[] = "QUENNOR_UNPRIVILEGED_FIXTURE";
+
+// True in the child; the folder the parent prepared is then Fixture().
+inline bool InChild()
 {
-public:
-    RefusedDevice();
-    ~RefusedDevice();
-    RefusedDevice(const RefusedDevice&) = delete;
-    RefusedDevice& operator=(const RefusedDevice&) = delete;
+    return qEnvironmentVariableIsSet(FixtureVariable);
+}
 
-    QString Path() const { return FPath; }
+inline QString Fixture()
+{
+    return qEnvironmentVariable(FixtureVariable);
+}
 
-private:
-    int FMaster = -1;
-    QString FPath;
-};
+inline gid_t GroupId(const char* name)
+{
+    const group* entry = getgrnam(name);
+    return entry ? entry->gr_gid : gid_t(-1);
+}
+
+// Runs the current test again as nobody, with groups (comma-separated) as its supplementary
+// groups, and fails it when the child's run fails.
+inline void RunAsNobody(const QString& fixture, const QString& groups = QStringLiteral("nogroup"))
+{
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QLatin1String(FixtureVariable), fixture);
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QStringLiteral("setpriv"),
+                {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                 QStringLiteral("--groups=") + groups, QCoreApplication::applicationFilePath(),
+                 QStringLiteral("--gtest_filter=%1.%2")
+                     .arg(QLatin1String(test->test_suite_name()), QLatin1String(test->name()))});
+    ASSERT_TRUE(child.waitForFinished(60000)) << "the child did not end";
+    const QByteArray output = child.readAll();
+    EXPECT_EQ(child.exitCode(), 0) << output.constData();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test.")) << output.constData();
+}
+
+} // namespace Unprivileged
