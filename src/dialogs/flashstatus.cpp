@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "dialogs/portaccess.h"
 #include "dialogs/prompts.h"
 #include "platform/files.h"
 #include "programmer/avrflash2.h"
@@ -195,7 +196,11 @@ bool TFlashFM::Flash()
         FlashProgress(percent, remaining);
     };
     if (!link.Connect(-1)) {
-        ShowResult(BoardLB, QStringLiteral("Nicht gefunden!"));
+        QString notFound = QStringLiteral("Nicht gefunden!");
+        if (!link.DeniedDevice.isEmpty())
+            notFound += QLatin1Char('\n') + NoAccessHint(link.DeniedDevice);
+        ShowResult(BoardLB, notFound);
+        setFixedSize(sizeHint().expandedTo(size())); // the hint is wider than the dialog
         return true;
     }
     // Joined, not substituted: a version text may itself hold "%1".

@@ -1,5 +1,7 @@
 #include "dialogs/fusebits.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -10,6 +12,7 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include "dialogs/portaccess.h"
 #include "dialogs/prompts.h"
 #include "programmer/avrflash2.h"
 
@@ -140,7 +143,14 @@ bool TFuseBitsFM::ConnectTiny26(TAVRFlash& link)
 {
     SetStatus(QStringLiteral("Suche..."));
     if (!link.Connect(-1)) {
-        SetStatus(QStringLiteral("Nicht gefunden!"));
+        QString notFound = QStringLiteral("Nicht gefunden!");
+        if (!link.DeniedDevice.isEmpty()) {
+            notFound += QLatin1Char(' ') + NoAccessHint(link.DeniedDevice);
+            // The hint is wider than the dialog; the status bar's own margins come on top.
+            const int needed = FuseSB->fontMetrics().horizontalAdvance(notFound) + 24;
+            setFixedWidth(std::max(width(), needed));
+        }
+        SetStatus(notFound);
         return false;
     }
     if (link.Device != ATtiny26) {

@@ -4,9 +4,12 @@
 #include <functional>
 #include <memory>
 
+#include <QString>
+
 // An open serial port as the programmer link uses it. Reads and writes are bounded by the
-// port's time-outs and return the bytes that went through; after a line error every further
-// transfer moves nothing until the port is closed (by destroying the object).
+// port's time-outs and return the bytes that went through. After a line error (a damaged
+// byte, a break, an overrun, a hang-up) that transfer and every later one move nothing until
+// the port is closed (by destroying the object).
 class SerialChannel
 {
 public:
@@ -19,7 +22,26 @@ public:
     virtual int Write(const std::uint8_t* data, int size) = 0;
     // Discards what is waiting in both directions.
     virtual void Purge() = 0;
+    // Whether a line error has ended the port's use.
+    virtual bool Failed() const = 0;
 };
 
-// Opens port n ("COM"n) exclusively with the link's line settings; nullptr when it cannot.
-using PortOpener = std::function<std::unique_ptr<SerialChannel>(int port)>;
+// Why a port could not be opened.
+enum class PortRefusal
+{
+    NoDevice,  // no such device, or the port names none
+    NoAccess,  // the system refused it to this user
+    InUse,     // another program holds it
+    NotSerial, // not a serial device, or it refused the line settings
+};
+
+// Port n opened, or why not, and the device it names.
+struct PortOpening
+{
+    std::unique_ptr<SerialChannel> Channel;
+    PortRefusal Refusal = PortRefusal::NoDevice; // only when Channel is empty
+    QString Device = {};
+};
+
+// Opens port n ("COM"n) exclusively with the link's line settings.
+using PortOpener = std::function<PortOpening(int port)>;

@@ -2,76 +2,39 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
-#include <termios.h>
 #include <thread>
-#include <unistd.h>
 
-#include <QFile>
 #include <QStringList>
 
-#include "platform/ticks.h"
+#include "platform/ttydevice.h"
 
 namespace {
 
-constexpr const char* DefaultPorts = "/dev/ttyS0:/dev/ttyS1:/dev/ttyS2:/dev/ttyS3:/dev/ttyUSB0:"
-                                     "/dev/ttyUSB1:/dev/ttyACM0:/dev/ttyACM1";
-constexpr int ReadIntervalMs = 100;
-constexpr int ReadPerByteMs = 5;
-constexpr int ReadConstantMs = 200;
-constexpr int WritePerByteMs = 20;
-constexpr int WriteConstantMs = 200;
-
-bool ConfigureLine(int fd)
-{
-    termios line{};
-    if (tcgetattr(fd, &line) != 0)
-        return false;
-    cfmakeraw(&line);
-    line.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
-    line.c_cflag |= CS8 | CLOCAL | CREAD;
-    line.c_iflag &= ~(IXON | IXOFF | IXANY);
-    line.c_cc[VMIN] = 0;
-    line.c_cc[VTIME] = 0;
-    return cfsetispeed(&line, B115200) == 0 && cfsetospeed(&line, B115200) == 0 &&
-           tcsetattr(fd, TCSANOW, &line) == 0;
-}
-
-// DTR on and RTS off for good; false when the device has no modem lines at all.
-bool SetModemLines(int fd)
-{
-    int lines = 0;
-    if (ioctl(fd, TIOCMGET, &lines) != 0)
-        return false;
-    const int dtr = TIOCM_DTR;
-    const int rts = TIOCM_RTS;
-    ioctl(fd, TIOCMBIS, &dtr);
-    ioctl(fd, TIOCMBIC, &rts);
-    return true;
-}
-
-// Milliseconds left until limit counted from start; negative once it has passed.
-std::int64_t Remaining(std::uint32_t start, std::int64_t limit)
-{
-    return limit - std::int64_t(std::uint32_t(TickCount() - start));
-}
+// Almost every board hangs on a USB adapter today, and each port tried before its own costs
+// seconds of waiting.
+constexpr const char* DefaultPorts = "/dev/ttyUSB0:/dev/ttyUSB1:/dev/ttyACM0:/dev/ttyACM1:"
+                                     "/dev/ttyS0:/dev/ttyS1:/dev/ttyS2:/dev/ttyS3";
+constexpr std::chrono::milliseconds ReadInterval{100};
+constexpr std::chrono::milliseconds ReadPerByte{5};
+constexpr std::chrono::milliseconds ReadConstant{200};
+constexpr std::chrono::milliseconds WritePerByte{20};
+constexpr std::chrono::milliseconds WriteConstant{200};
+// Ten bits of 8N1 at 115200 baud.
+constexpr std::chrono::nanoseconds ByteTime{10'000'000'000LL / 115200};
+constexpr std::chrono::milliseconds ClearToSendPoll{1};
+// Small pieces top the driver's queue up long before it runs dry.
+constexpr int WritePiece = SerialPort::MaxQueued / 4;
+constexpr std::uint8_t MarkStart = 0xFF;
+constexpr std::size_t ReadChunk = 256;
 
 } // namespace
 
-SerialPort::SerialPort(int fd, bool hasModemLines)
-    : FFd(fd)
-    , FHasModemLines(hasModemLines)
+SerialPort::SerialPort(std::unique_ptr<SerialDevice> device)
+    : FDevice(std::move(device))
+    , FHasModemLines(FDevice->ClearToSend().has_value())
+    , FErrorsAtOpen(FDevice->ErrorCounts())
 {}
-
-SerialPort::~SerialPort()
-{
-    // The exclusive mode outlives this descriptor while others hold the device open.
-    ioctl(FFd, TIOCNXCL);
-    ::close(FFd);
-}
 
 QString SerialPort::DevicePath(int port)
 {
@@ -82,103 +45,149 @@ QString SerialPort::DevicePath(int port)
     return port >= 1 && port <= paths.size() ? paths[port - 1] : QString();
 }
 
-std::unique_ptr<SerialPort> SerialPort::Open(int port)
+PortOpening SerialPort::Open(int port)
 {
     const QString path = DevicePath(port);
-    return path.isEmpty() ? nullptr : OpenDevice(path);
+    return path.isEmpty() ? PortOpening{} : OpenDevice(path);
 }
 
-std::unique_ptr<SerialPort> SerialPort::OpenDevice(const QString& path)
+PortOpening SerialPort::OpenDevice(const QString& path)
 {
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
-    // TIOCEXCL does not stop root, so a lock keeps a second Quennor off the port as well.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0 || !ConfigureLine(fd)) {
-        ::close(fd);
-        return nullptr;
+    PortOpening opening{nullptr, PortRefusal::NoDevice, path};
+    if (std::unique_ptr<TtyDevice> device = TtyDevice::Open(path, opening.Refusal)) {
+        opening.Channel = std::make_unique<SerialPort>(std::move(device));
+        opening.Channel->Purge();
     }
-    std::unique_ptr<SerialPort> port(new SerialPort(fd, SetModemLines(fd)));
-    port->Purge();
-    return port;
+    return opening;
 }
 
 PortOpener SerialPort::Opener()
 {
-    return [](int port) -> std::unique_ptr<SerialChannel> {
+    return [](int port) {
         return Open(port);
     };
 }
 
-bool SerialPort::Wait(short events, int timeoutMs)
+// A signal ends poll early; only the time that is left is waited for again.
+bool SerialPort::Wait(short events, Clock::time_point deadline)
 {
-    pollfd watched{FFd, events, 0};
-    int ready = 0;
-    do
-        ready = ::poll(&watched, 1, std::max(timeoutMs, 0));
-    while (ready < 0 && errno == EINTR);
-    const bool ok = ready > 0 && (watched.revents & events);
-    if (ready < 0 || (!ok && (watched.revents & (POLLERR | POLLHUP | POLLNVAL))))
-        FFailed = true;
-    return ok;
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            return false;
+        const int ready = FDevice->Poll(events, int(left.count()));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0 || (ready & (POLLERR | POLLHUP | POLLNVAL))) {
+            FFailed = true;
+            return false;
+        }
+        if (ready & events)
+            return true;
+    }
 }
 
 int SerialPort::Read(std::uint8_t* data, int size)
 {
-    const std::uint32_t start = TickCount();
-    std::uint32_t lastByte = start;
+    const Clock::time_point end = Clock::now() + ReadPerByte * size + ReadConstant;
+    Clock::time_point quietEnd = end;
     int got = 0;
-    while (!FFailed && got < size) {
-        std::int64_t wait = Remaining(start, std::int64_t(ReadPerByteMs) * size + ReadConstantMs);
-        if (got > 0)
-            wait = std::min(wait, Remaining(lastByte, ReadIntervalMs));
-        if (wait <= 0 || !Wait(POLLIN, int(wait)))
-            break;
-        const ssize_t count = ::read(FFd, data + got, size_t(size - got));
+    while (!LineFailed() && got < size && Wait(POLLIN, std::min(end, quietEnd))) {
+        std::uint8_t raw[ReadChunk];
+        const ssize_t count = FDevice->Read(raw, std::min(ReadChunk, std::size_t(size - got)));
         if (count > 0) {
-            got += int(count);
-            lastByte = TickCount();
+            const int decoded = Decode(raw, int(count), data + got);
+            got += decoded;
+            if (decoded > 0)
+                quietEnd = Clock::now() + ReadInterval;
         } else if (count == 0 || (errno != EAGAIN && errno != EINTR)) {
-            FFailed = true;
+            FFailed = true; // the line has hung up
         }
     }
-    return got;
+    return LineFailed() ? 0 : got;
 }
 
-bool SerialPort::WaitForClearToSend(std::uint32_t start, std::int64_t limit)
+// Takes the marks out of what the device delivered: 0xFF 0xFF is a data byte 0xFF, anything
+// else after 0xFF is a line error.
+int SerialPort::Decode(const std::uint8_t* raw, int count, std::uint8_t* data)
 {
-    for (;;) {
-        int lines = 0;
-        if (!FHasModemLines || (ioctl(FFd, TIOCMGET, &lines) == 0 && (lines & TIOCM_CTS)))
-            return true;
-        if (Remaining(start, limit) <= 0)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    int decoded = 0;
+    for (int i = 0; i < count && !FFailed; ++i) {
+        if (FMarkPending) {
+            FMarkPending = false;
+            if (raw[i] == MarkStart)
+                data[decoded++] = MarkStart;
+            else
+                FFailed = true;
+        } else if (raw[i] == MarkStart) {
+            FMarkPending = true;
+        } else {
+            data[decoded++] = raw[i];
+        }
     }
+    return decoded;
 }
 
 int SerialPort::Write(const std::uint8_t* data, int size)
 {
-    const std::uint32_t start = TickCount();
-    const std::int64_t limit = std::int64_t(WritePerByteMs) * size + WriteConstantMs;
-    if (FFailed || !WaitForClearToSend(start, limit))
-        return 0;
+    const Clock::time_point end = Clock::now() + WritePerByte * size + WriteConstant;
     int written = 0;
-    while (!FFailed && written < size) {
-        const std::int64_t wait = Remaining(start, limit);
-        if (wait <= 0 || !Wait(POLLOUT, int(wait)))
+    while (written < size) {
+        const int piece = std::min(size - written, WritePiece);
+        if (!WaitForRoom(piece, end) || !Wait(POLLOUT, end))
             break;
-        const ssize_t count = ::write(FFd, data + written, size_t(size - written));
+        const ssize_t count = FDevice->Write(data + written, std::size_t(piece));
         if (count > 0)
             written += int(count);
         else if (count < 0 && errno != EAGAIN && errno != EINTR)
             FFailed = true;
     }
-    return written;
+    return LineFailed() ? 0 : written;
+}
+
+// The driver sends whatever it holds, CTS or not, so CTS is asked before every piece and the
+// driver's queue is kept so short that at most MaxQueued bytes still go out after the board has
+// dropped CTS. The queue is measured before CTS is asked: a drop in between then still finds no
+// more than that queued.
+bool SerialPort::WaitForRoom(int bytes, Clock::time_point deadline)
+{
+    while (!LineFailed()) {
+        const int excess = FDevice->OutputQueue() + bytes - MaxQueued;
+        Clock::duration pause = ByteTime * excess;
+        if (!ClearToSend())
+            pause = ClearToSendPoll;
+        else if (excess <= 0)
+            return true;
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::min(pause, deadline - now));
+    }
+    return false;
+}
+
+bool SerialPort::ClearToSend()
+{
+    if (!FHasModemLines)
+        return true;
+    const std::optional<bool> clear = FDevice->ClearToSend();
+    if (!clear)
+        FFailed = true; // the modem lines went away with the device
+    return clear.value_or(false);
+}
+
+// Errors the driver counted since the port was opened: an overrun leaves no mark in the data.
+bool SerialPort::LineFailed()
+{
+    if (!FFailed && FErrorsAtOpen) {
+        const std::optional<LineErrorCounts> counts = FDevice->ErrorCounts();
+        FFailed = !counts || *counts != *FErrorsAtOpen;
+    }
+    return FFailed;
 }
 
 void SerialPort::Purge()
 {
-    tcflush(FFd, TCIOFLUSH);
+    FDevice->Flush();
+    FMarkPending = false;
 }

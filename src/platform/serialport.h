@@ -1,38 +1,52 @@
 #pragma once
 
+#include <chrono>
+#include <memory>
+#include <optional>
+
 #include <QString>
 
 #include "platform/serialchannel.h"
+#include "platform/serialdevice.h"
 
-// A serial device opened exclusively at 115200 8N1, raw, DTR on and RTS off, with output
-// flow control by CTS and the read and write time-outs of SerialChannel. A device without
-// modem lines (a pseudo-terminal) counts as always clear to send.
+// The link's serial port on a device: the read and write time-outs of SerialChannel, output
+// held back while the board drops CTS (at most MaxQueued bytes still leave after it does), and
+// abort on error: a damaged byte, a break, an overrun or a hang-up fails that transfer and
+// every later one. A device without modem lines (a pseudo-terminal) counts as always clear to
+// send; one without error counters is judged by the marks in its data alone.
 class SerialPort final : public SerialChannel
 {
 public:
-    ~SerialPort() override;
+    static constexpr int MaxQueued = 32;
+
+    explicit SerialPort(std::unique_ptr<SerialDevice> device);
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
     // COMn is the n-th entry of the colon-separated list in QUENNOR_PORTS, or of the default
-    // list of the usual serial, USB and ACM devices; empty when there is no such entry.
+    // list (USB adapters first, then the serial ports); empty when there is no such entry.
     static QString DevicePath(int port);
-    static std::unique_ptr<SerialPort> Open(int port);
-    static std::unique_ptr<SerialPort> OpenDevice(const QString& path);
+    static PortOpening Open(int port);
+    static PortOpening OpenDevice(const QString& path);
     static PortOpener Opener();
 
     int Read(std::uint8_t* data, int size) override;
     int Write(const std::uint8_t* data, int size) override;
     void Purge() override;
-
-    bool Failed() const { return FFailed; }
+    bool Failed() const override { return FFailed; }
 
 private:
-    explicit SerialPort(int fd, bool hasModemLines);
-    bool WaitForClearToSend(std::uint32_t start, std::int64_t limit);
-    bool Wait(short events, int timeoutMs);
+    using Clock = std::chrono::steady_clock;
 
-    int FFd = -1;
+    bool Wait(short events, Clock::time_point deadline);
+    bool WaitForRoom(int bytes, Clock::time_point deadline);
+    bool ClearToSend();
+    bool LineFailed();
+    int Decode(const std::uint8_t* raw, int count, std::uint8_t* data);
+
+    std::unique_ptr<SerialDevice> FDevice;
     bool FHasModemLines = false;
+    std::optional<LineErrorCounts> FErrorsAtOpen;
+    bool FMarkPending = false; // the last byte read was the 0xFF that starts a mark
     bool FFailed = false;
 };

@@ -23,8 +23,9 @@ constexpr int WordBlockWords = 128;
 constexpr int PieceWords = 4;
 constexpr int FirstPort = 1;
 constexpr int LastPort = 8;
-// A board that streams text without its closing 0 must not hold the search for ever.
 constexpr int MaxVersionLength = 255;
+// A board that streams text without its closing 0 must not hold the search for ever.
+constexpr std::uint32_t VersionTextWait = 2000;
 
 constexpr std::uint8_t Low(int value)
 {
@@ -55,8 +56,12 @@ bool TAVRFlash::OpenPort(int n)
 {
     ClosePort();
     Port = n;
-    if (n >= 1)
-        Handle = FOpener(n);
+    if (n >= 1) {
+        PortOpening opening = FOpener(n);
+        if (!opening.Channel && opening.Refusal == PortRefusal::NoAccess && DeniedDevice.isEmpty())
+            DeniedDevice = opening.Device;
+        Handle = std::move(opening.Channel);
+    }
     if (!Handle) {
         Port = 0;
         return false;
@@ -84,6 +89,7 @@ bool TAVRFlash::SendByte(std::uint8_t b)
     return Handle && Handle->Write(&b, 1) == 1;
 }
 
+// A failed line answers every read at once, so waiting on would only burn the processor.
 bool TAVRFlash::ReceiveByte(std::uint8_t& b, std::uint32_t timeoutMs)
 {
     if (!Handle)
@@ -95,7 +101,7 @@ bool TAVRFlash::ReceiveByte(std::uint8_t& b, std::uint32_t timeoutMs)
             b = received;
             return true;
         }
-    } while (std::uint32_t(TickCount() - start) < timeoutMs);
+    } while (!Handle->Failed() && std::uint32_t(TickCount() - start) < timeoutMs);
     return false;
 }
 
@@ -120,9 +126,14 @@ QString TAVRFlash::GetVersionText(std::uint8_t which)
     QString text;
     if (!SendCommand('v', which, 0, 0, 0, AckWait))
         return text;
+    // Read up to the closing 0 even past the kept length, or the rest of a long text would be
+    // taken for the answers that follow.
+    const std::uint32_t start = TickCount();
     std::uint8_t c = 0;
-    while (text.size() < MaxVersionLength && ReceiveByte(c, TextByteWait) && c != 0)
-        text += QChar(c);
+    while (std::uint32_t(TickCount() - start) < VersionTextWait && ReceiveByte(c, TextByteWait) &&
+           c != 0)
+        if (text.size() < MaxVersionLength)
+            text += QChar(c);
     WaitDone(DoneWait);
     return text;
 }
@@ -185,6 +196,7 @@ bool TAVRFlash::SendDeviceParams()
 bool TAVRFlash::Connect(int port)
 {
     Disconnect();
+    DeniedDevice.clear();
     const int first = port >= 1 ? port : FirstPort;
     const int last = port >= 1 ? port : LastPort;
     for (int candidate = first; candidate <= last; ++candidate) {
@@ -347,12 +359,12 @@ QString TAVRFlash::RemainingTime(double fraction) const
 {
     const auto elapsed = std::int32_t(TickCount() - StartTicks);
     const double seconds = elapsed / fraction * (1 - fraction) * 0.001;
-    // Out of range only for a fraction the link never passes (0 or below); clamp instead of
-    // converting an infinite or undefined number.
+    // Past the end (the last report's fraction is above 1) the estimate turns negative; and a
+    // fraction of 0 or below, which the link never passes, gives no number at all.
     if (!std::isfinite(seconds))
         return FormatRemainingTime(0);
     constexpr double limit = std::numeric_limits<int>::max();
-    return FormatRemainingTime(int(std::clamp(seconds, -limit, limit)));
+    return FormatRemainingTime(int(std::clamp(seconds, 0.0, limit)));
 }
 
 QString FormatRemainingTime(int seconds)

@@ -30,6 +30,8 @@ public:
     std::uint32_t StartTicks = 0;
     TProgressEvent OnProgress;
     std::int8_t Device = 0;
+    // The first port of the last Connect that the system refused to this user; empty if none.
+    QString DeniedDevice;
 
     // Port primitives.
     bool IsOpen() const { return Handle != nullptr; }

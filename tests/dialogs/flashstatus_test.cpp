@@ -1,5 +1,6 @@
 #include "dialogs/flashstatus.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -15,6 +16,7 @@
 #include "support/boardsim.h"
 #include "support/scriptedprompts.h"
 #include "support/tempdir.h"
+#include "support/unprivileged.h"
 
 namespace {
 
@@ -286,6 +288,30 @@ TEST_F(FlashDialog, ReportsAMissingBoard)
     EXPECT_EQ(Text("DeviceLB"), QStringLiteral("Unbekannt"));
     QTest::keyClick(OK(), Qt::Key_Return);
     EXPECT_FALSE(Dialog.isVisible());
+}
+
+// The usual cause on a fresh system, and one the user can mend: the serial ports belong to a
+// group the user is not in.
+TEST_F(FlashDialog, NamesThePortTheSystemRefused)
+{
+    if (!Unprivileged::InChild()) {
+        RefusedDevice first;
+        RefusedDevice second;
+        Unprivileged::RunAsNobody(first.Path() + ':' + second.Path());
+        return;
+    }
+    const QString first = Unprivileged::Fixture().section(':', 0, 0);
+    qputenv("QUENNOR_PORTS", QFile::encodeName(':' + Unprivileged::Fixture()));
+    Pass(Image(100), AT90S8515);
+
+    EXPECT_EQ(Text("BoardLB"), "Nicht gefunden!\nKein Zugriff auf " + first +
+                                   " – Benutzer zur Gruppe dialout hinzufügen.");
+    const QLabel* board = Child<QLabel>("BoardLB");
+    const QStringList lines = board->text().split('\n');
+    for (const QString& line : lines)
+        EXPECT_GE(board->width(), board->fontMetrics().horizontalAdvance(line)) << "cut off";
+    EXPECT_GE(board->height(), 2 * board->fontMetrics().lineSpacing());
+    EXPECT_TRUE(OK()->isEnabled());
 }
 
 TEST_F(FlashDialog, RefusesAnImageWithoutAWholeWord)

@@ -1,6 +1,7 @@
 #include "dialogs/fusebits.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -10,6 +11,7 @@
 #include "support/boardsim.h"
 #include "support/qtprinters.h"
 #include "support/scriptedprompts.h"
+#include "support/unprivileged.h"
 
 namespace {
 
@@ -128,6 +130,23 @@ TEST_F(FuseBitsDialog, WorksOnlyWithAnATtiny26)
     BoardSim::MapPorts({});
     Button("ReadBT")->click();
     EXPECT_EQ(Status(), QStringLiteral("Nicht gefunden!"));
+}
+
+TEST_F(FuseBitsDialog, NamesThePortTheSystemRefused)
+{
+    if (!Unprivileged::InChild()) {
+        RefusedDevice refused;
+        Unprivileged::RunAsNobody(refused.Path());
+        return;
+    }
+    qputenv("QUENNOR_PORTS", QFile::encodeName(Unprivileged::Fixture()));
+    Button("ReadBT")->click();
+    const QString text = "Nicht gefunden! Kein Zugriff auf " + Unprivileged::Fixture() +
+                         " – Benutzer zur Gruppe dialout hinzufügen.";
+    EXPECT_EQ(Status(), text);
+    const auto* status = Dialog.findChild<QStatusBar*>(QStringLiteral("FuseSB"));
+    EXPECT_GE(status->width(), status->fontMetrics().horizontalAdvance(text)) << "cut off";
+    EXPECT_FALSE(Button("WriteBT")->isEnabled());
 }
 
 TEST_F(FuseBitsDialog, AFailedReadChangesNothing)

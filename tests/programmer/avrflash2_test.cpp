@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include <QElapsedTimer>
+
 #include <gtest/gtest.h>
 
 #include "platform/ticks.h"
@@ -64,6 +66,27 @@ TEST(Connect, SearchesPortsInOrderAndUploadsTheChipParameters)
     EXPECT_TRUE(link.SWVersion.isEmpty());
 }
 
+TEST(Connect, NamesTheFirstDeviceTheSystemRefused)
+{
+    const std::map<int, std::pair<PortRefusal, QString>> refusals = {
+        {2, {PortRefusal::InUse, "/dev/ttyUSB1"}},
+        {3, {PortRefusal::NoAccess, "/dev/ttyACM0"}},
+        {6, {PortRefusal::NoAccess, "/dev/ttyS1"}},
+    };
+    bool refusing = true;
+    TAVRFlash link([&](int port) {
+        const auto refusal = refusals.find(port);
+        if (!refusing || refusal == refusals.end())
+            return PortOpening{};
+        return PortOpening{nullptr, refusal->second.first, refusal->second.second};
+    });
+    EXPECT_FALSE(link.Connect(-1));
+    EXPECT_EQ(link.DeniedDevice, "/dev/ttyACM0");
+    refusing = false;
+    EXPECT_FALSE(link.Connect(-1));
+    EXPECT_EQ(link.DeniedDevice, "") << "each search starts afresh";
+}
+
 TEST(Connect, PortNumberChoosesOnePortAndZeroSearchesAll)
 {
     BoardSim tiny({"--chip", "ATtiny26"});
@@ -111,6 +134,15 @@ TEST(Connect, VersionTextWithoutClosingZeroEndsAtTheFirstGap)
     Connected board({"--no-text-end", "1", "--no-done", "v:1"});
     EXPECT_EQ(board.Link.SWVersion, "SW 2.1");
     EXPECT_EQ(board.Link.HWVersion, "HW 1.3");
+}
+
+TEST(Connect, LongVersionTextIsCutButReadToItsEnd)
+{
+    const QString software = "SW " + QString(297, 'x');
+    Connected board({"--sw", software, "--chip", "ATtiny26"});
+    EXPECT_EQ(board.Link.SWVersion, software.left(255));
+    EXPECT_EQ(board.Link.HWVersion, "HW 1.3");
+    EXPECT_EQ(board.Link.Device, 11) << "the answers after the text are still in step";
 }
 
 TEST(Connect, SignatureOutsideTheTableIsNoBoard)
@@ -204,7 +236,7 @@ TEST(ProgramFlash, StopsAtTheFlashSizeAndStillErasesForAnEmptyImage)
 
 TEST(ProgramFlash, ClosedLinkReturnsAtOnce)
 {
-    TAVRFlash link([](int) -> std::unique_ptr<SerialChannel> { return nullptr; });
+    TAVRFlash link([](int) { return PortOpening{}; });
     link.Device = 1;
     const auto image = Image(10);
     std::vector<std::uint16_t> back(10);
@@ -234,6 +266,39 @@ TEST(ProgramFlash, FailedBlocksEndThePassWithTheWordsBefore)
     EXPECT_TRUE(board.Sim.Frames('F').isEmpty());
 }
 
+// A pulled cable hangs the line up: the link must not wait, let alone spin, until the time-out.
+TEST(ProgramFlash, UnpluggedBoardFailsAtOnce)
+{
+    struct Case
+    {
+        const char* Name;
+        QStringList Options;
+        int Least; // the words of the blocks before
+        int Most;  // short of the block the board died in
+        qint64 Bound;
+    };
+    const Case cases[] = {
+        {"mid-erase", {"--erase-ms", "300", "--unplug", "C"}, 0, 0, 4000},
+        {"mid-block", {"--unplug", "F:2:100"}, 128, 255, 1000},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.Name);
+        Connected board(QStringList{"--chip", "AT90S2313"} + test.Options);
+        const auto image = Image(300);
+        QElapsedTimer timer;
+        timer.start();
+        const int written = board.Link.ProgramFlash(image.data(), 300);
+        EXPECT_GE(written, test.Least);
+        EXPECT_LE(written, test.Most);
+        EXPECT_LT(timer.elapsed(), test.Bound) << "the erase waits 8 s, a block 2 s";
+        std::uint8_t fuse = 0;
+        timer.restart();
+        EXPECT_FALSE(board.Link.ReadInstruction(0x50, 0x00, 0x00, fuse));
+        board.Link.Disconnect();
+        EXPECT_LT(timer.elapsed(), 500) << "every later transfer fails at once";
+    }
+}
+
 TEST(ProgramFlash, WaitsForASlowErase)
 {
     Connected board({"--chip", "AT90S2313", "--erase-ms", "2500"});
@@ -259,6 +324,31 @@ TEST(ReadFlash, ReturnsWhatTheBoardSent)
     EXPECT_EQ(back[130], image[130] ^ 0x0100);
     back[130] = image[130];
     EXPECT_EQ(back, image);
+}
+
+// A byte damaged on the line must not pass for a fuse byte: one read as 0x00 would show
+// RSTDISBL and SPIEN as programmed, and writing that back takes the chip out of reach.
+TEST(Instructions, DamagedAnswerIsAFailureNotAFuse)
+{
+    BoardLine line({"--chip", "ATtiny26", "--fuses", "0xFF,0xF7"});
+    TAVRFlash link(line.Opener());
+    ASSERT_TRUE(link.Connect(1));
+    std::uint8_t low = 0;
+    EXPECT_TRUE(link.ReadInstruction(0x50, 0x00, 0x00, low));
+    EXPECT_EQ(low, 0xFF) << "a data byte 0xFF is no error mark";
+
+    for (const auto damage :
+         {BoardLine::Damage::Framing, BoardLine::Damage::Break, BoardLine::Damage::Overrun}) {
+        SCOPED_TRACE(int(damage));
+        line.Settle(); // the board's last answer would spoil the next frame
+        ASSERT_TRUE(link.Connect(1)) << "a new port starts without the old error";
+        line.DamageAnswer(1, damage); // the byte after "+"
+        std::uint8_t high = 0x5A;
+        EXPECT_FALSE(link.ReadInstruction(0x58, 0x08, 0x00, high));
+        EXPECT_EQ(high, 0x5A);
+        EXPECT_FALSE(link.WriteInstruction(0xAC, 0xA8, 0x00, 0xE0)) << "the handle stays failed";
+    }
+    EXPECT_EQ(line.Board().HighFuse(), 0xF7);
 }
 
 TEST(Instructions, ReadAndWriteTheFuseBytes)
@@ -290,6 +380,7 @@ struct FakePort
     std::vector<int> WriteSizes;
     std::vector<std::uint8_t> Sent;
     int Reads = 0;
+    int Stream = -1; // once the replies are out, sent without end
 };
 
 class FakeChannel final : public SerialChannel
@@ -302,6 +393,10 @@ public:
     int Read(std::uint8_t* data, int size) override
     {
         ++FPort.Reads;
+        if (FPort.Replies.empty() && FPort.Stream >= 0) {
+            std::fill_n(data, size, std::uint8_t(FPort.Stream));
+            return size;
+        }
         if (FPort.Replies.empty()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5 * size + 200));
             return 0;
@@ -326,6 +421,7 @@ public:
     }
 
     void Purge() override {}
+    bool Failed() const override { return false; }
 
 private:
     FakePort& FPort;
@@ -336,7 +432,7 @@ private:
 TEST(ReceiveByte, MakesOneReadCallWhenNothingArrives)
 {
     FakePort port;
-    TAVRFlash link([&port](int) { return std::make_unique<FakeChannel>(port); });
+    TAVRFlash link([&port](int) { return PortOpening{std::make_unique<FakeChannel>(port)}; });
     ASSERT_TRUE(link.OpenPort(1));
     std::uint8_t b = 0;
     EXPECT_FALSE(link.ReceiveByte(b, 200));
@@ -344,12 +440,24 @@ TEST(ReceiveByte, MakesOneReadCallWhenNothingArrives)
     link.ClosePort(); // no board to answer the frame that leaves programming mode
 }
 
+TEST(GetVersionText, TextWithoutEndEndsTheWait)
+{
+    FakePort port;
+    port.Replies = {'+', 'S', 'W'};
+    port.Stream = 'x';
+    TAVRFlash link([&port](int) { return PortOpening{std::make_unique<FakeChannel>(port)}; });
+    ASSERT_TRUE(link.OpenPort(1));
+    const QString text = link.GetVersionText(1);
+    EXPECT_EQ(text, "SW" + QString(253, 'x'));
+    link.ClosePort();
+}
+
 TEST(WriteBlock, ShortPieceReportsWhereItEndedAndTheRestStillGoesOut)
 {
     FakePort port;
     port.Replies = {'+', '!'};
     port.Accepted[6] = 6; // the second piece, after the five frame bytes and the first piece
-    TAVRFlash link([&port](int) { return std::make_unique<FakeChannel>(port); });
+    TAVRFlash link([&port](int) { return PortOpening{std::make_unique<FakeChannel>(port)}; });
     ASSERT_TRUE(link.OpenPort(1));
     const auto image = Image(10);
 
@@ -366,7 +474,7 @@ TEST(WriteBlock, BoardThatStopsTakingDataEndsTheBlock)
     FakePort port;
     port.Replies = {'+', '!'};
     port.Budget = 5 + 10;
-    TAVRFlash link([&port](int) { return std::make_unique<FakeChannel>(port); });
+    TAVRFlash link([&port](int) { return PortOpening{std::make_unique<FakeChannel>(port)}; });
     ASSERT_TRUE(link.OpenPort(1));
     const auto image = Image(128);
 
@@ -385,4 +493,6 @@ TEST(RemainingTime, EstimatesFromTheElapsedTime)
     EXPECT_EQ(link.RemainingTime(0.5), "0:00:10");
     EXPECT_EQ(link.RemainingTime(0.25), "0:00:30");
     EXPECT_EQ(link.RemainingTime(101.0 / 100), "0:00:00") << "past the end rounds to zero";
+    link.StartTicks = TickCount() - 200000;
+    EXPECT_EQ(link.RemainingTime(1.01), "0:00:00") << "and never goes below it";
 }

@@ -1,6 +1,14 @@
 #include "boardsim.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -9,11 +17,29 @@
 
 #include <gtest/gtest.h>
 
+#include "options.h"
+#include "platform/serialport.h"
+
 namespace {
 
 constexpr int StartMs = 10000;
 constexpr int SyncMs = 10000;
 constexpr int StopMs = 5000;
+// Ten bits of 8N1 at 115200 baud.
+constexpr std::chrono::nanoseconds ByteTime{10'000'000'000LL / 115200};
+constexpr std::uint8_t MarkStart = 0xFF;
+
+BoardOptions ParseBoard(const QStringList& options)
+{
+    std::vector<std::string> args{"--link", "unused"};
+    for (const QString& option : options)
+        args.push_back(option.toStdString());
+    std::string error;
+    const auto parsed = ParseSimulatorOptions(args, error);
+    if (!parsed)
+        ADD_FAILURE() << error;
+    return parsed ? parsed->Board : BoardOptions{};
+}
 
 QByteArray ReadAll(const QString& path)
 {
@@ -144,4 +170,265 @@ void BoardSim::Stop()
         FProcess.kill();
         FProcess.waitForFinished(StopMs);
     }
+}
+
+RefusedDevice::RefusedDevice()
+{
+    FMaster = posix_openpt(O_RDWR | O_NOCTTY);
+    EXPECT_GE(FMaster, 0);
+    EXPECT_EQ(grantpt(FMaster), 0);
+    EXPECT_EQ(unlockpt(FMaster), 0);
+    FPath = QString::fromLocal8Bit(ptsname(FMaster));
+    EXPECT_EQ(chmod(QFile::encodeName(FPath).constData(), 0), 0);
+}
+
+RefusedDevice::~RefusedDevice()
+{
+    if (FMaster >= 0)
+        close(FMaster);
+}
+
+// One open port on a BoardLine; the line keeps the board and the bytes on their way.
+class BoardLineEnd final : public SerialDevice
+{
+public:
+    explicit BoardLineEnd(BoardLine& line)
+        : FLine(line)
+    {}
+
+    ssize_t Read(std::uint8_t* data, std::size_t size) override { return FLine.Read(data, size); }
+    ssize_t Write(const std::uint8_t* data, std::size_t size) override
+    {
+        return FLine.Write(data, size);
+    }
+    int Poll(short events, int timeoutMs) override { return FLine.Poll(events, timeoutMs); }
+    std::optional<bool> ClearToSend() override { return FLine.ClearToSend(); }
+    int OutputQueue() override { return FLine.OutputQueue(); }
+    std::optional<LineErrorCounts> ErrorCounts() override { return FLine.ErrorCounts(); }
+    void Flush() override { FLine.Flush(); }
+
+private:
+    BoardLine& FLine;
+};
+
+BoardLine::BoardLine(const QStringList& options)
+    : FBoard(ParseBoard(options))
+{}
+
+std::unique_ptr<SerialDevice> BoardLine::Open()
+{
+    return std::make_unique<BoardLineEnd>(*this);
+}
+
+PortOpener BoardLine::Opener()
+{
+    return [this](int port) {
+        if (port != 1)
+            return PortOpening{};
+        PortOpening opening{std::make_unique<SerialPort>(Open()), PortRefusal::NoDevice,
+                            QStringLiteral("line")};
+        opening.Channel->Purge();
+        return opening;
+    };
+}
+
+void BoardLine::DropClearToSend(int after, std::chrono::milliseconds hold)
+{
+    Advance();
+    FDropAt = int(FSent.size()) + after;
+    FHold = hold;
+    if (after <= 0) {
+        FHeldFrom = Clock::now();
+        FHeldUntil = FHeldFrom + hold;
+    }
+}
+
+void BoardLine::DamageAnswer(int skip, Damage damage)
+{
+    Advance();
+    FDamage[FAnswers + skip] = damage;
+}
+
+void BoardLine::Answer(const std::vector<std::uint8_t>& bytes)
+{
+    Advance();
+    for (const std::uint8_t byte : bytes)
+        PutOnWire(byte, Clock::now());
+}
+
+void BoardLine::Settle()
+{
+    for (Advance(); !FWire.empty() || !FQueue.empty(); Advance())
+        std::this_thread::sleep_until(FWire.empty() ? FSendDone : FWire.front().At);
+}
+
+std::vector<std::uint8_t> BoardLine::Sent()
+{
+    Advance();
+    return FSent;
+}
+
+int BoardLine::SentWhileHeld()
+{
+    Advance();
+    return FSentWhileHeld;
+}
+
+// Plays everything that has happened on the line up to now, in the order of the wire.
+void BoardLine::Advance()
+{
+    const Clock::time_point now = Clock::now();
+    while (!FQueue.empty() && FSendDone <= now) {
+        const std::uint8_t byte = FQueue.front();
+        FQueue.pop_front();
+        Transmit(byte, FSendDone);
+        FSendDone += ByteTime;
+    }
+    while (!FWire.empty() && FWire.front().At <= now) {
+        Arrive(FWire.front());
+        FWire.pop_front();
+    }
+}
+
+void BoardLine::Transmit(std::uint8_t byte, Clock::time_point at)
+{
+    if (at > FHeldFrom && at < FHeldUntil)
+        ++FSentWhileHeld;
+    FSent.push_back(byte);
+    if (int(FSent.size()) == FDropAt) {
+        FHeldFrom = at;
+        FHeldUntil = at + FHold;
+    }
+    if (FHungUp)
+        return;
+    FBoard.Receive(byte);
+    for (const BoardOutput& output : FBoard.Output()) {
+        if (output.HangUp)
+            FWire.push_back({std::max(FWireFree, at), -1, std::nullopt});
+        else if (output.Byte < 0)
+            FWireFree =
+                std::max(FWireFree, at) + std::chrono::milliseconds(output.PauseMilliseconds);
+        else
+            PutOnWire(output.Byte, at);
+    }
+    FBoard.Output().clear();
+}
+
+void BoardLine::PutOnWire(int byte, Clock::time_point at)
+{
+    FWireFree = std::max(FWireFree, at) + ByteTime;
+    const auto damage = FDamage.find(FAnswers++);
+    FWire.push_back(
+        {FWireFree, byte, damage == FDamage.end() ? std::nullopt : std::optional(damage->second)});
+}
+
+// What the driver makes of a byte: marks for damage and breaks, counts for every error.
+void BoardLine::Arrive(const Arrival& arrival)
+{
+    if (arrival.Byte < 0) {
+        FHungUp = true;
+        return;
+    }
+    const auto byte = std::uint8_t(arrival.Byte);
+    if (!arrival.Damaged) {
+        if (byte == MarkStart)
+            FReceived.push_back(MarkStart);
+        FReceived.push_back(byte);
+        return;
+    }
+    switch (*arrival.Damaged) {
+    case Damage::Overrun:
+        ++FErrors.Overrun; // the byte is lost without a mark
+        return;
+    case Damage::Break:
+        ++FErrors.Breaks;
+        FReceived.insert(FReceived.end(), {MarkStart, 0, 0});
+        return;
+    case Damage::Framing:
+        ++FErrors.Framing;
+        break;
+    case Damage::Parity:
+        ++FErrors.Parity;
+        break;
+    }
+    FReceived.insert(FReceived.end(), {MarkStart, 0, byte});
+}
+
+ssize_t BoardLine::Read(std::uint8_t* data, std::size_t size)
+{
+    Advance();
+    if (FHungUp)
+        return 0;
+    if (FReceived.empty()) {
+        errno = EAGAIN;
+        return -1;
+    }
+    const std::size_t count = std::min(size, FReceived.size());
+    std::copy_n(FReceived.begin(), count, data);
+    FReceived.erase(FReceived.begin(), FReceived.begin() + std::ptrdiff_t(count));
+    return ssize_t(count);
+}
+
+ssize_t BoardLine::Write(const std::uint8_t* data, std::size_t size)
+{
+    Advance();
+    if (FHungUp) {
+        errno = EIO;
+        return -1;
+    }
+    if (FQueue.empty())
+        FSendDone = Clock::now() + ByteTime;
+    FQueue.insert(FQueue.end(), data, data + size);
+    return ssize_t(size);
+}
+
+// Sleeps until the next byte leaves or arrives, as long as nothing asked for has happened.
+int BoardLine::Poll(short events, int timeoutMs)
+{
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        Advance();
+        if (FHungUp)
+            return (events & (POLLIN | POLLOUT)) | POLLERR | POLLHUP;
+        const int ready =
+            (events & POLLOUT) | ((events & POLLIN) && !FReceived.empty() ? POLLIN : 0);
+        if (ready != 0 || Clock::now() >= deadline)
+            return ready;
+        Clock::time_point next = deadline;
+        if (!FWire.empty())
+            next = std::min(next, FWire.front().At);
+        if (!FQueue.empty())
+            next = std::min(next, FSendDone);
+        std::this_thread::sleep_until(next);
+    }
+}
+
+std::optional<bool> BoardLine::ClearToSend()
+{
+    Advance();
+    if (FHungUp)
+        return std::nullopt;
+    const Clock::time_point now = Clock::now();
+    return !(now >= FHeldFrom && now < FHeldUntil);
+}
+
+int BoardLine::OutputQueue()
+{
+    Advance();
+    return int(FQueue.size());
+}
+
+std::optional<LineErrorCounts> BoardLine::ErrorCounts()
+{
+    Advance();
+    if (FHungUp || !KeepsErrorCounts)
+        return std::nullopt;
+    return FErrors;
+}
+
+void BoardLine::Flush()
+{
+    Advance();
+    FQueue.clear();
+    FReceived.clear();
 }

@@ -1,12 +1,20 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <map>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include "board.h"
+#include "platform/serialchannel.h"
+#include "platform/serialdevice.h"
 
 // The board simulator quennor-boardsim on a pseudo-terminal of its own, started for one test
 // with the given options (e.g. {"--chip", "ATtiny26"}) and stopped when it goes out of scope.
@@ -54,4 +62,106 @@ private:
     QTemporaryDir FDir;
     QProcess FProcess;
     int FDumps = 0;
+};
+
+// A pseudo-terminal whose device only root may open, for tests of a port the system refuses;
+// this process keeps its master.
+class RefusedDevice final
+{
+public:
+    RefusedDevice();
+    ~RefusedDevice();
+    RefusedDevice(const RefusedDevice&) = delete;
+    RefusedDevice& operator=(const RefusedDevice&) = delete;
+
+    QString Path() const { return FPath; }
+
+private:
+    int FMaster = -1;
+    QString FPath;
+};
+
+// A simulated board inside the test process on a line that behaves like real hardware where a
+// pseudo-terminal cannot: the driver's output queue drains at 11520 bytes/s whatever CTS says,
+// the board answers at the same rate, and the test drops CTS, damages the board's bytes or
+// hangs the line up. Every port opened on it leads to the same board; one is open at a time,
+// and the line outlives it.
+class BoardLine final
+{
+public:
+    enum class Damage
+    {
+        Framing,
+        Parity,
+        Break,
+        Overrun
+    };
+
+    // The board takes the simulator's options, e.g. {"--chip", "ATtiny26"}.
+    explicit BoardLine(const QStringList& options = {});
+    BoardLine(const BoardLine&) = delete;
+    BoardLine& operator=(const BoardLine&) = delete;
+
+    std::unique_ptr<SerialDevice> Open();
+    // Opens the line through SerialPort as COM1; there is no other port.
+    PortOpener Opener();
+
+    // False plays a driver without error counters: only the marks in the data tell.
+    bool KeepsErrorCounts = true;
+    // CTS drops once `after` more bytes have left the queue, and comes back `hold` later.
+    void DropClearToSend(int after, std::chrono::milliseconds hold);
+    // The board's byte `skip` places after those it has sent so far arrives damaged.
+    void DamageAnswer(int skip, Damage damage);
+    // Bytes from the board's side, sent from now on.
+    void Answer(const std::vector<std::uint8_t>& bytes);
+    void HangUp() { FHungUp = true; }
+    // Waits until every byte on its way has arrived at its end.
+    void Settle();
+
+    // Every byte that has left the queue, oldest first.
+    std::vector<std::uint8_t> Sent();
+    // How many of them went out while CTS was off.
+    int SentWhileHeld();
+    SimulatedBoard& Board() { return FBoard; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    friend class BoardLineEnd;
+
+    struct Arrival
+    {
+        Clock::time_point At;
+        int Byte = -1; // -1: the line hangs up
+        std::optional<Damage> Damaged;
+    };
+
+    void Advance();
+    void Transmit(std::uint8_t byte, Clock::time_point at);
+    void PutOnWire(int byte, Clock::time_point at);
+    void Arrive(const Arrival& arrival);
+
+    ssize_t Read(std::uint8_t* data, std::size_t size);
+    ssize_t Write(const std::uint8_t* data, std::size_t size);
+    int Poll(short events, int timeoutMs);
+    std::optional<bool> ClearToSend();
+    int OutputQueue();
+    std::optional<LineErrorCounts> ErrorCounts();
+    void Flush();
+
+    SimulatedBoard FBoard;
+    std::deque<std::uint8_t> FQueue;
+    Clock::time_point FSendDone;        // when the byte at the head of FQueue has gone out
+    std::deque<Arrival> FWire;          // the board's bytes on their way
+    Clock::time_point FWireFree;        // when the way back takes the next byte
+    std::deque<std::uint8_t> FReceived; // arrived, as the driver hands them out
+    LineErrorCounts FErrors;
+    int FAnswers = 0;
+    std::map<int, Damage> FDamage;
+    int FDropAt = -1;
+    std::chrono::milliseconds FHold{0};
+    Clock::time_point FHeldFrom = Clock::time_point::max();
+    Clock::time_point FHeldUntil = Clock::time_point::max();
+    std::vector<std::uint8_t> FSent;
+    int FSentWhileHeld = 0;
+    bool FHungUp = false;
 };

@@ -1,10 +1,13 @@
 #include "board.h"
 
 #include <cstdio>
+#include <string_view>
 
 namespace {
 
 constexpr int ShortReadPauseMs = 250;
+// The commands that work on the chip and so need programming mode.
+constexpr std::string_view ChipCommands = "sCFPfDd";
 
 std::string Hex(unsigned value, int digits)
 {
@@ -63,9 +66,16 @@ void SimulatedBoard::Frame()
         Send('?');
         return;
     }
+    if (const char* why = Refusal()) {
+        FLog.push_back(std::string("# refused: ") + why);
+        Send('?');
+        return;
+    }
     const int address = FFrame[1] | FFrame[2] << 8;
     const int count = FFrame[3] | FFrame[4] << 8;
     Send('+');
+    if (UnpluggedAfterAck())
+        return;
     switch (FCommand) {
     case 'v': {
         const std::string& text = FFrame[1] ? FOptions.SoftwareText : FOptions.HardwareText;
@@ -104,11 +114,43 @@ void SimulatedBoard::Frame()
         Instruction(FCommand == 'd');
         break;
     case 'M':
+        FProgramming = FFrame[1] != 0;
         break;
     default:
         return;
     }
     Finish();
+}
+
+const char* SimulatedBoard::Refusal() const
+{
+    if (!FProgramming && ChipCommands.find(FCommand) != std::string_view::npos)
+        return "not in programming mode";
+    if (FCommand == 'F' && FOptions.PageWords > 0)
+        return "F on a paged chip";
+    if (FCommand == 'P' && FOptions.PageWords == 0)
+        return "P on a word-wise chip";
+    return nullptr;
+}
+
+// An unplug fault that strikes right after "+" (an erase first takes its time); one with a
+// byte count for a block write strikes later, in the block's data.
+bool SimulatedBoard::UnpluggedAfterAck()
+{
+    const BoardFault* unplug = FaultFor(BoardFault::Unplug);
+    if (!unplug || (unplug->Value > 0 && (FCommand == 'F' || FCommand == 'P')))
+        return false;
+    if (FCommand == 'C' && FOptions.EraseMilliseconds > 0)
+        FOutput.push_back({-1, FOptions.EraseMilliseconds});
+    HangUp();
+    return true;
+}
+
+void SimulatedBoard::HangUp()
+{
+    FStalled = true;
+    FOutput.push_back({-1, 0, true});
+    FLog.push_back("# unplugged");
 }
 
 void SimulatedBoard::Finish()
@@ -121,6 +163,11 @@ void SimulatedBoard::BlockData(std::uint8_t byte)
 {
     FBlock.push_back(byte);
     ++FBlockReceived;
+    if (const BoardFault* unplug = FaultFor(BoardFault::Unplug);
+        unplug && unplug->Value == FBlockReceived) {
+        HangUp();
+        return;
+    }
     if (const BoardFault* stall = FaultFor(BoardFault::Stall);
         stall && stall->Value == FBlockReceived) {
         FStalled = true;
@@ -131,7 +178,7 @@ void SimulatedBoard::BlockData(std::uint8_t byte)
         return;
     for (int i = 0; i < FBlockBytes / 2; ++i)
         if (FBlockAddress + i < int(FFlash.size()))
-            FFlash[std::size_t(FBlockAddress + i)] =
+            FFlash[std::size_t(FBlockAddress + i)] &=
                 std::uint16_t(FBlock[2 * i] | FBlock[2 * i + 1] << 8);
     FBlockBytes = FBlockReceived = 0;
     Finish();

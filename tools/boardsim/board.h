@@ -11,13 +11,15 @@ struct BoardFault
 {
     enum Kind
     {
-        NoAck,      // send nothing where "+" is due
-        BadAck,     // send '?' instead of "+"
-        NoDone,     // leave out the closing "!"
-        NoTextEnd,  // a version text without its closing 0
-        ShortRead,  // an "f" block sends only half of its data, and "!" after a pause
-        Stall,      // stop reading for good after Value data bytes of the block
-        CorruptRead // read-back of word Value carries Mask xor-ed in
+        NoAck,       // send nothing where "+" is due
+        BadAck,      // send '?' instead of "+"
+        NoDone,      // leave out the closing "!"
+        NoTextEnd,   // a version text without its closing 0
+        ShortRead,   // an "f" block sends only half of its data, and "!" after a pause
+        Stall,       // stop reading for good after Value data bytes of the block
+        CorruptRead, // read-back of word Value carries Mask xor-ed in
+        Unplug       // hang the line up after "+" (and the erase time), or after Value data
+                     // bytes of a block
     };
     Kind What = NoAck;
     char Command = 0;
@@ -30,6 +32,7 @@ struct BoardOptions
 {
     std::uint32_t Signature = 0x1E9301;
     int FlashWords = 4096;
+    int PageWords = 0; // 0: written word by word ("F"), else page by page ("P")
     std::string SoftwareText = "SW 2.1";
     std::string HardwareText = "HW 1.3";
     bool Silent = false;
@@ -39,15 +42,20 @@ struct BoardOptions
     std::vector<BoardFault> Faults;
 };
 
-// What the board sends: a byte, or a pause before the next one (a slow erase).
+// What the board sends: a byte, a pause before the next one (a slow erase), or the end of the
+// line (the cable pulled).
 struct BoardOutput
 {
     int Byte = -1;
     int PauseMilliseconds = 0;
+    bool HangUp = false;
 };
 
 // A programming board with one chip, speaking the five-byte command frames: fed the bytes
-// that arrive, it queues the bytes it answers and keeps the chip's flash and fuses.
+// that arrive, it queues the bytes it answers and keeps the chip's flash and fuses. Like a real
+// board it refuses ("?" instead of "+") chip commands outside programming mode and the block
+// letter that does not fit the chip, and its flash takes a write only where bits go from 1 to
+// 0: only the erase sets them.
 class SimulatedBoard
 {
 public:
@@ -56,7 +64,7 @@ public:
     void Receive(std::uint8_t byte);
     std::deque<BoardOutput>& Output() { return FOutput; }
     bool HasOutput() const { return !FOutput.empty(); }
-    // False once a stall fault has hit: the board takes no more bytes.
+    // False once a stall or an unplug has hit: the board takes no more bytes.
     bool Reading() const { return !FStalled; }
 
     const std::vector<std::uint16_t>& Flash() const { return FFlash; }
@@ -67,7 +75,10 @@ public:
 
 private:
     const BoardFault* FaultFor(BoardFault::Kind kind) const;
+    const char* Refusal() const;
     void Frame();
+    bool UnpluggedAfterAck();
+    void HangUp();
     void Finish();
     void Send(std::uint8_t byte) { FOutput.push_back({byte, 0}); }
     void ReadFlash(int address, int count);
@@ -88,4 +99,5 @@ private:
     int FBlockReceived = 0;
     std::vector<std::uint8_t> FBlock;
     bool FStalled = false;
+    bool FProgramming = false;
 };

@@ -4,13 +4,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -20,6 +23,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// How often to look whether a program has opened the terminal again.
+constexpr std::chrono::milliseconds AbsentRetry{5};
 
 volatile std::sig_atomic_t Quit = 0;
 volatile std::sig_atomic_t DumpRequested = 0;
@@ -51,23 +57,52 @@ sigset_t CatchSignals()
 struct Terminal
 {
     int Master = -1;
-    int Slave = -1;
     std::string Device;
 };
 
+// The other side is set raw for any program that opens it, but not kept open: a program that
+// looks for other users of a port would take the simulator for one.
 bool OpenTerminal(Terminal& terminal)
 {
     terminal.Master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (terminal.Master < 0 || grantpt(terminal.Master) != 0 || unlockpt(terminal.Master) != 0)
         return false;
     terminal.Device = ptsname(terminal.Master);
-    // Holding the other side open keeps the master readable between two Quennor sessions.
-    terminal.Slave = open(terminal.Device.c_str(), O_RDWR | O_NOCTTY);
+    const int slave = open(terminal.Device.c_str(), O_RDWR | O_NOCTTY);
     termios line{};
-    if (terminal.Slave < 0 || tcgetattr(terminal.Slave, &line) != 0)
-        return false;
-    cfmakeraw(&line);
-    return tcsetattr(terminal.Slave, TCSANOW, &line) == 0;
+    bool raw = slave >= 0 && tcgetattr(slave, &line) == 0;
+    if (raw) {
+        cfmakeraw(&line);
+        raw = tcsetattr(slave, TCSANOW, &line) == 0;
+    }
+    if (slave >= 0)
+        close(slave);
+    return raw;
+}
+
+// Where the link at path leads; empty when it is no symbolic link.
+std::string LinkTarget(const std::string& path)
+{
+    char target[PATH_MAX];
+    const ssize_t length = readlink(path.c_str(), target, sizeof target);
+    return length > 0 ? std::string(target, std::size_t(length)) : std::string();
+}
+
+// Only a link that an earlier simulator left behind is replaced: one into /dev/pts whose
+// terminal is gone. Anything else at path stays, and the link cannot be made.
+bool CreateLink(const std::string& path, const std::string& device)
+{
+    const std::string old = LinkTarget(path);
+    struct stat node = {};
+    if (old.starts_with("/dev/pts/") && stat(old.c_str(), &node) != 0)
+        unlink(path.c_str());
+    return symlink(device.c_str(), path.c_str()) == 0;
+}
+
+void RemoveLink(const std::string& path, const std::string& device)
+{
+    if (LinkTarget(path) == device)
+        unlink(path.c_str());
 }
 
 bool WriteFileAtomically(const std::string& path, const std::vector<std::uint16_t>& words)
@@ -88,10 +123,11 @@ bool WriteFileAtomically(const std::string& path, const std::vector<std::uint16_
 class Simulator
 {
 public:
-    Simulator(SimulatorOptions options, int master)
+    Simulator(SimulatorOptions options, const Terminal& terminal)
         : FOptions(std::move(options))
         , FBoard(FOptions.Board)
-        , FMaster(master)
+        , FMaster(terminal.Master)
+        , FDevice(terminal.Device)
         , FByteTime(FOptions.Baud > 0 ? std::chrono::nanoseconds(10'000'000'000LL / FOptions.Baud)
                                       : std::chrono::nanoseconds(0))
     {
@@ -102,14 +138,17 @@ public:
     {
         if (FLog)
             std::fclose(FLog);
+        if (FMaster >= 0)
+            HangUp();
     }
 
     void Run(const sigset_t& waiting);
     void Dump(const char* why);
 
 private:
-    void ReadInput();
+    bool ReadInput();
     void DeliverInput();
+    void HangUp();
     void WriteOutput();
     void FlushLog();
     int TimeoutNanoseconds() const;
@@ -117,12 +156,14 @@ private:
     SimulatorOptions FOptions;
     SimulatedBoard FBoard;
     int FMaster;
+    std::string FDevice;
     std::chrono::nanoseconds FByteTime;
     FILE* FLog = nullptr;
     std::deque<std::pair<Clock::time_point, std::uint8_t>> FInput;
     Clock::time_point FInputWire = Clock::now();
     Clock::time_point FNextOutput = Clock::now();
     bool FOutputBlocked = false;
+    bool FClientAbsent = false;
 };
 
 void Simulator::Dump(const char* why)
@@ -144,7 +185,9 @@ void Simulator::FlushLog()
         std::fflush(FLog);
 }
 
-void Simulator::ReadInput()
+// False while no program has the terminal open: then the master reports nothing but the
+// hang-up until one does.
+bool Simulator::ReadInput()
 {
     std::uint8_t buffer[4096];
     const ssize_t count = read(FMaster, buffer, sizeof buffer);
@@ -153,6 +196,18 @@ void Simulator::ReadInput()
         FInputWire = std::max(FInputWire, now) + FByteTime;
         FInput.emplace_back(FInputWire, buffer[i]);
     }
+    return count > 0 || (count < 0 && errno == EAGAIN);
+}
+
+// The cable pulled: the terminal goes away, and with it the link to it.
+void Simulator::HangUp()
+{
+    close(FMaster);
+    FMaster = -1;
+    FClientAbsent = false;
+    RemoveLink(FOptions.Link, FDevice);
+    FInput.clear();
+    FBoard.Output().clear();
 }
 
 void Simulator::DeliverInput()
@@ -175,6 +230,12 @@ void Simulator::WriteOutput()
     std::uint8_t buffer[4096];
     std::size_t count = 0;
     while (!output.empty() && FNextOutput <= now && count < sizeof buffer) {
+        if (output.front().HangUp) {
+            if (count > 0)
+                break;
+            HangUp();
+            return;
+        }
         if (output.front().Byte < 0) {
             FNextOutput = now + std::chrono::milliseconds(output.front().PauseMilliseconds);
             output.pop_front();
@@ -198,6 +259,8 @@ int Simulator::TimeoutNanoseconds() const
         next = FInput.front().first;
     if (FBoard.HasOutput() && !FOutputBlocked)
         next = std::min(next, FNextOutput);
+    if (FClientAbsent)
+        next = std::min(next, Clock::now() + AbsentRetry);
     if (next == Clock::time_point::max())
         return -1;
     const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(next - Clock::now());
@@ -209,7 +272,7 @@ void Simulator::Run(const sigset_t& waiting)
     while (!Quit) {
         const short events =
             short((FBoard.Reading() ? POLLIN : 0) | (FOutputBlocked ? POLLOUT : 0));
-        pollfd watched{FMaster, events, 0};
+        pollfd watched{FClientAbsent ? -1 : FMaster, events, 0};
         const int wait = TimeoutNanoseconds();
         timespec timeout{0, wait};
         ppoll(&watched, 1, wait < 0 ? nullptr : &timeout, &waiting);
@@ -217,8 +280,11 @@ void Simulator::Run(const sigset_t& waiting)
             DumpRequested = 0;
             Dump("dumped");
         }
-        if (watched.revents & POLLIN)
-            ReadInput();
+        if (FMaster < 0)
+            continue;
+        FClientAbsent = false;
+        if (watched.revents & (POLLIN | POLLHUP))
+            FClientAbsent = !ReadInput();
         if (watched.revents & POLLOUT)
             FOutputBlocked = false;
         DeliverInput();
@@ -250,16 +316,19 @@ int main(int argc, char* argv[])
     // Paced bytes are 87 microseconds apart; the default timer slack of 50 would stretch them.
     prctl(PR_SET_TIMERSLACK, 1000UL);
     Terminal terminal;
-    unlink(options->Link.c_str());
-    if (!OpenTerminal(terminal) || symlink(terminal.Device.c_str(), options->Link.c_str()) != 0) {
+    if (!OpenTerminal(terminal)) {
         std::perror("quennor-boardsim: pseudo-terminal");
         return 1;
     }
-    Simulator simulator(*options, terminal.Master);
+    if (!CreateLink(options->Link, terminal.Device)) {
+        std::fprintf(stderr, "quennor-boardsim: cannot link %s: %s\n", options->Link.c_str(),
+                     std::strerror(errno));
+        return 1;
+    }
+    Simulator simulator(*options, terminal);
     std::printf("ready %s\n", terminal.Device.c_str());
     std::fflush(stdout);
     simulator.Run(waiting);
     simulator.Dump("ended");
-    unlink(options->Link.c_str());
     return 0;
 }

@@ -10,10 +10,13 @@ const char* const SimulatorUsage =
     "         [--erase-ms N] [--pace BAUD] [--flash-out FILE] [--log FILE]\n"
     "         [--no-ack L[:N]] [--bad-ack L[:N]] [--no-done L[:N]]\n"
     "         [--no-text-end N] [--short-read N]\n"
-    "         [--stall L:N:BYTES] [--corrupt WORD:MASK]\n"
+    "         [--stall L:N:BYTES] [--corrupt WORD:MASK] [--unplug L[:N[:BYTES]]]\n"
     "Plays a programming board with one chip on a pseudo-terminal linked at PATH.\n"
+    "PATH must not exist, or be the dangling link an earlier simulator left behind.\n"
     "L is a command letter, N the how-manieth frame of it (every one without N or with 0);\n"
-    "--no-text-end counts \"v\" frames, --short-read \"f\" frames.\n";
+    "--no-text-end counts \"v\" frames, --short-read \"f\" frames.\n"
+    "--unplug hangs the line up after the frame's \"+\" (for \"C\" after the erase time),\n"
+    "or after BYTES data bytes of a block.\n";
 
 namespace {
 
@@ -44,6 +47,7 @@ bool ChooseChip(const std::string& name, BoardOptions& board)
         return false;
     board.Signature = DeviceTable[*row].Signature;
     board.FlashWords = DeviceTable[*row].FlashWords;
+    board.PageWords = DeviceTable[*row].PageWords;
     return true;
 }
 
@@ -55,10 +59,11 @@ bool ChooseSignature(const std::string& text, BoardOptions& board)
     board.Signature = std::uint32_t(*value);
     const int row = DeviceBySignature(board.Signature);
     board.FlashWords = row ? DeviceTable[row].FlashWords : 0x10000;
+    board.PageWords = row ? DeviceTable[row].PageWords : 0;
     return true;
 }
 
-// "L[:N]" or, for a stall, "L:N:BYTES".
+// "L[:N]", for an unplug "L[:N[:BYTES]]", for a stall "L:N:BYTES".
 bool AddFault(BoardFault::Kind kind, const std::string& text, BoardOptions& board)
 {
     const auto parts = Split(text, ':');
@@ -77,7 +82,8 @@ bool AddFault(BoardFault::Kind kind, const std::string& text, BoardOptions& boar
         fault.Value = int(*word);
         fault.Mask = std::uint16_t(*mask);
     } else {
-        if (parts[0].size() != 1 || parts.size() > (kind == BoardFault::Stall ? 3u : 2u))
+        const bool withBytes = kind == BoardFault::Stall || kind == BoardFault::Unplug;
+        if (parts[0].size() != 1 || parts.size() > (withBytes ? 3u : 2u))
             return false;
         fault.Command = parts[0][0];
         const auto n = parts.size() > 1 ? Number(parts[1]) : std::optional<long>(0);
@@ -141,6 +147,8 @@ bool Apply(const std::string& option, const std::string& value, SimulatorOptions
         return AddFault(BoardFault::Stall, value, board);
     else if (option == "--corrupt")
         return AddFault(BoardFault::CorruptRead, value, board);
+    else if (option == "--unplug")
+        return AddFault(BoardFault::Unplug, value, board);
     else
         return false;
     return true;

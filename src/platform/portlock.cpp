@@ -1,0 +1,105 @@
+#include "platform/portlock.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// The process a lock file names: ASCII digits (the usual form) or a binary int (the oldest).
+std::optional<long> LockOwner(const QByteArray& content)
+{
+    bool number = false;
+    const long pid = content.trimmed().toLong(&number);
+    if (number)
+        return pid;
+    if (content.size() == sizeof(int)) {
+        int binary = 0;
+        std::memcpy(&binary, content.constData(), sizeof binary);
+        return binary;
+    }
+    return std::nullopt;
+}
+
+// A lock that cannot be read or understood is taken for a live one: better to leave a port
+// alone than to disturb another program on it. The lock directory is open to everyone, so the
+// file is opened without blocking and read only when it is a plain file: a pipe put there
+// would otherwise hold the search for ever.
+bool LockHeld(const QString& lockFile)
+{
+    const int fd = ::open(QFile::encodeName(lockFile).constData(),
+                          O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno != ENOENT && errno != ENOTDIR;
+    struct stat file = {};
+    char content[64];
+    const ssize_t size =
+        fstat(fd, &file) == 0 && S_ISREG(file.st_mode) ? ::read(fd, content, sizeof content) : -1;
+    ::close(fd);
+    const std::optional<long> owner =
+        size >= 0 ? LockOwner(QByteArray(content, size)) : std::nullopt;
+    if (!owner || *owner <= 0)
+        return true;
+    if (*owner == getpid())
+        return false;
+    return ::kill(pid_t(*owner), 0) == 0 || errno == EPERM;
+}
+
+// Programs name the lock after the device as they were given it, so both the name used here
+// and the device a link leads to are looked up.
+bool Locked(const QString& path, const QString& lockDirectory)
+{
+    const QFileInfo device(path);
+    const QString names[] = {device.fileName(), QFileInfo(device.canonicalFilePath()).fileName()};
+    for (const QString& name : names)
+        if (!name.isEmpty() && LockHeld(lockDirectory + QStringLiteral("/LCK..") + name))
+            return true;
+    return false;
+}
+
+// Pseudo-terminals of different devpts instances share device numbers, so the file system the
+// node lives on must match as well.
+bool SameDevice(const std::filesystem::path& link, const struct stat& device)
+{
+    struct stat target = {};
+    return ::stat(link.c_str(), &target) == 0 && S_ISCHR(target.st_mode) &&
+           target.st_rdev == device.st_rdev && target.st_dev == device.st_dev;
+}
+
+bool OpenInAnotherProcess(const struct stat& device)
+{
+    namespace fs = std::filesystem;
+    const std::string self = std::to_string(getpid());
+    std::error_code error;
+    for (fs::directory_iterator process("/proc", error), end; !error && process != end;
+         process.increment(error)) {
+        const std::string pid = process->path().filename();
+        if (pid == self || pid.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::error_code unreadable;
+        for (fs::directory_iterator fd(process->path() / "fd", unreadable);
+             !unreadable && fd != end; fd.increment(unreadable))
+            if (SameDevice(fd->path(), device))
+                return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool PortInUse(const QString& path, const QString& lockDirectory)
+{
+    struct stat device = {};
+    if (::stat(QFile::encodeName(path).constData(), &device) != 0 || !S_ISCHR(device.st_mode))
+        return false;
+    return Locked(path, lockDirectory) || OpenInAnotherProcess(device);
+}

@@ -1,0 +1,111 @@
+#include "platform/portlock.h"
+
+#include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include <QFile>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include "support/tempdir.h"
+
+namespace {
+
+// A serial device of its own: the other side of a pseudo-terminal kept here.
+class Device
+{
+public:
+    Device()
+    {
+        FMaster = posix_openpt(O_RDWR | O_NOCTTY);
+        EXPECT_GE(FMaster, 0);
+        EXPECT_EQ(grantpt(FMaster), 0);
+        EXPECT_EQ(unlockpt(FMaster), 0);
+        FPath = QString::fromLocal8Bit(ptsname(FMaster));
+    }
+    ~Device() { close(FMaster); }
+
+    QString Path() const { return FPath; }
+    QString Name() const { return FPath.section('/', -1); }
+
+private:
+    int FMaster = -1;
+    QString FPath;
+};
+
+QByteArray BinaryPid(int pid)
+{
+    return QByteArray(reinterpret_cast<const char*>(&pid), sizeof pid);
+}
+
+} // namespace
+
+TEST(PortInUse, LockFilesOfLiveProgramsHoldTheDevice)
+{
+    Device device;
+    TempDir locks;
+    QProcess ended;
+    ended.start(QStringLiteral("true"));
+    ASSERT_TRUE(ended.waitForStarted());
+    const int gone = int(ended.processId());
+    ASSERT_TRUE(ended.waitForFinished());
+    EXPECT_FALSE(PortInUse(device.Path(), locks.Path(".")));
+
+    struct Case
+    {
+        const char* Name;
+        QByteArray Content;
+        bool Held;
+    };
+    const Case cases[] = {
+        {"a live program, ten digits", QByteArray::number(getppid()).rightJustified(10) + '\n',
+         true},
+        {"a live program, binary", BinaryPid(getppid()), true},
+        {"a program that has ended", QByteArray::number(gone).rightJustified(10) + '\n', false},
+        {"this very program", QByteArray::number(getpid()) + '\n', false},
+        {"a lock that names nothing readable", "busy\n", true},
+    };
+    const QString lock = locks.Path("LCK.." + device.Name());
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.Name);
+        locks.Write("LCK.." + device.Name(), test.Content);
+        EXPECT_EQ(PortInUse(device.Path(), locks.Path(".")), test.Held);
+    }
+    QFile::remove(lock);
+
+    SCOPED_TRACE("a lock on the name of a link to the device");
+    ASSERT_TRUE(QFile::link(device.Path(), locks.Path("board")));
+    locks.Write("LCK..board", QByteArray::number(getppid()) + '\n');
+    EXPECT_TRUE(PortInUse(locks.Path("board"), locks.Path(".")));
+    EXPECT_FALSE(PortInUse(device.Path(), locks.Path("."))) << "the device has another name";
+}
+
+// Anyone may put files into the lock directory, a pipe among them; opening one to read would
+// wait for a writer for ever.
+TEST(PortInUse, APipeForALockNeitherHangsNorFreesThePort)
+{
+    Device device;
+    TempDir locks;
+    const QString pipe = locks.Path("LCK.." + device.Name());
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0666), 0);
+    std::atomic<bool> answered = false;
+    std::atomic<bool> rescued = false;
+    std::thread writer([&] {
+        for (int wait = 0; wait < 2000 && !answered; ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (answered)
+            return;
+        rescued = true; // a writer ends the wait of a reader stuck on the pipe
+        const int fd = open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            close(fd);
+    });
+    EXPECT_TRUE(PortInUse(device.Path(), locks.Path(".")));
+    answered = true;
+    writer.join();
+    EXPECT_FALSE(rescued) << "the check waited for a writer";
+}
