@@ -140,9 +140,14 @@ bool FindDialog::MatchCase() const
     return MatchCaseCB->isChecked();
 }
 
-void FindDialog::showEvent(QShowEvent* event)
+// Only the program's showing starts in the search field; a window restored from its icon keeps
+// the field and selection the user left, so the next key does not overwrite the search text.
+void FindDialog::setVisible(bool visible)
 {
-    QDialog::showEvent(event);
-    FindWhatED->setFocus();
-    FindWhatED->selectAll();
+    const bool showing = visible && !isVisible();
+    QDialog::setVisible(visible);
+    if (showing) {
+        FindWhatED->setFocus();
+        FindWhatED->selectAll();
+    }
 }

@@ -33,13 +33,13 @@ public:
     QLineEdit* SearchField() const { return FindWhatED; }
     QLineEdit* ReplaceField() const { return ReplaceWithED; }
 
+    // Only the program's showing starts in the search field with its text selected.
+    void setVisible(bool visible) override;
+
 signals:
     void FindNext();
     void Replace(bool all);
     void SearchTextChanged();
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     QLayout* CreateFields();

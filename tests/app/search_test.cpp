@@ -378,3 +378,22 @@ TEST_F(Search, KeyboardChosenCommandsKeepWorkingOnTheEditor)
     QApplication::setActiveWindow(&Main);
     EXPECT_EQ(QApplication::focusWidget(), Editor()) << "Alt, another window, and back";
 }
+
+// A restore from the window's icon once put the focus back into the search field with its text
+// selected, so the next key typed into the replacement overwrote the search text.
+TEST_F(Search, ARestoredReplaceDialogKeepsTheFieldTheUserWasIn)
+{
+    Editor()->setPlainText(QStringLiteral("alpha beta"));
+    Select(Editor(), 0, 5);
+    Action("ReplaceAC")->trigger();
+    ASSERT_EQ(Replace().focusWidget(), Replace().SearchField());
+    EXPECT_TRUE(Replace().SearchField()->hasSelectedText()) << "a new showing starts there";
+    Replace().ReplaceField()->setFocus();
+    QTest::keyClicks(Replace().ReplaceField(), QStringLiteral("gam"));
+
+    Replace().setWindowState(Qt::WindowMinimized);
+    Replace().setWindowState(Qt::WindowNoState);
+    QTest::keyClicks(Replace().focusWidget(), QStringLiteral("ma"));
+    EXPECT_EQ(Replace().SearchText(), QStringLiteral("alpha"));
+    EXPECT_EQ(Replace().ReplaceText(), QStringLiteral("gamma"));
+}
