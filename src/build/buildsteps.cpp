@@ -1,6 +1,7 @@
 #include "build/buildsteps.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include "build/toolrunner.h"
 
@@ -77,6 +78,9 @@ TToolStep BinaryStep(const QString& objcopyPath, const QString& program, const Q
 
 std::optional<qint64> ImageSize(const QString& binary)
 {
+    // Opening a FIFO in the image's place would wait for a writer that never comes.
+    if (!QFileInfo(binary).isFile())
+        return std::nullopt;
     QFile file(binary);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;

@@ -37,7 +37,8 @@ TToolStep LinkStep(const QString& gccPath, std::string_view mcu, const QString& 
 TToolStep HexStep(const QString& objcopyPath, const QString& program, const QString& hex);
 TToolStep BinaryStep(const QString& objcopyPath, const QString& program, const QString& binary);
 
-// The size of the image file in bytes, or nothing if it cannot be opened for reading.
+// The size of the image file in bytes, or nothing if it is no regular file or cannot be opened
+// for reading.
 std::optional<qint64> ImageSize(const QString& binary);
 
 // The last row of a successful build, with the code size when it is known.

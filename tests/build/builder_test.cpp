@@ -1,5 +1,6 @@
 #include "build/builder.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -132,5 +133,17 @@ TEST(Builder, ShowsTheCompilersEchoOfAWindows1252Source)
                                      "int x = \"Gr\xFC\xDF\";\r\nint main(void) { return 0; }\r\n");
     const TBuildRun run(source);
     EXPECT_TRUE(run.Rows.join('\n').contains(QStringLiteral("\"Grüß\"")))
+        << run.Rows.join('\n').toStdString();
+}
+
+// The converter reports success for a FIFO in the image's place, and opening it to learn the
+// code size then waited for a writer for ever.
+TEST(Builder, AnImageThatIsNoFileEndsTheBuildWithoutASize)
+{
+    TempDir dir;
+    const QString source = dir.Write(QStringLiteral("x.c"), Program);
+    ASSERT_EQ(mkfifo(QFile::encodeName(dir.Path(QStringLiteral("x.bin"))).constData(), 0600), 0);
+    const TBuildRun run(source);
+    EXPECT_EQ(run.Rows.value(run.Rows.size() - 1), QStringLiteral("Fertig.||"))
         << run.Rows.join('\n').toStdString();
 }
