@@ -169,6 +169,23 @@ TEST_F(QuennorFlash, FailuresSayWhatTheDialogSaysAndExitWithOne)
     }
 }
 
+// The usual cause on a fresh system: the serial ports belong to a group the user is not in.
+TEST_F(QuennorFlash, NamesThePortTheSystemRefused)
+{
+    RefusedDevice refused;
+    ASSERT_TRUE(QFile::setPermissions(Dir.Path(QString()), QFile::ReadOwner | QFile::WriteOwner |
+                                                               QFile::ExeOwner | QFile::ExeOther));
+    Process.setProgram(QStringLiteral("setpriv"));
+    Process.setArguments({"--reuid=nobody", "--regid=nogroup", "--groups=nogroup",
+                          QStringLiteral(QUENNOR_BINARY_DIR "/quennor-flash"), "--port",
+                          refused.Path(), Write(Image(100))});
+    Process.start();
+    const Outcome run = Finish();
+    EXPECT_EQ(run.Code, 1);
+    EXPECT_EQ(run.Err, "Nicht gefunden!\nKein Zugriff auf " + refused.Path() +
+                           " – Benutzer zur Gruppe dialout hinzufügen.\n");
+}
+
 TEST_F(QuennorFlash, QuestionsAreAnsweredOnlyByYes)
 {
     BoardSim board({"--chip", "ATtiny26"});
