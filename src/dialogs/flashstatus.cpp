@@ -10,10 +10,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "dialogs/portaccess.h"
 #include "dialogs/prompts.h"
-#include "platform/files.h"
-#include "programmer/avrflash2.h"
+#include "programmer/flashpass.h"
+#include "programmer/flashtexts.h"
 
 namespace {
 
@@ -46,7 +45,6 @@ void ProcessPendingMessages()
 TFlashFM::TFlashFM(QWidget* owner, Prompts& prompts)
     : QDialog(owner)
     , FPrompts(prompts)
-    , FImage(MaxImageWords)
 {
     setObjectName(QStringLiteral("FlashFM"));
     setWindowTitle(QStringLiteral("Information"));
@@ -67,8 +65,8 @@ void TFlashFM::CreateControls()
     VerifyPB = MakeProgressBar("VerifyPB");
     VerifyStatusLB = MakeValue("VerifyStatusLB");
     // Room for the longest report on the biggest chip, so no error position is cut off.
-    const int statusWidth = VerifyStatusLB->fontMetrics().horizontalAdvance(
-        QStringLiteral("Schreibfehler bei Byte 131070."));
+    const int statusWidth =
+        VerifyStatusLB->fontMetrics().horizontalAdvance(FlashTexts::WriteError(131070));
     ProgramStatusLB->setMinimumWidth(statusWidth);
     VerifyStatusLB->setMinimumWidth(statusWidth);
 
@@ -81,10 +79,10 @@ void TFlashFM::CreateControls()
     grid->addWidget(BoardLB, 0, 1, 1, 3);
     grid->addWidget(new QLabel(QStringLiteral("Prozessor:")), 1, 0);
     grid->addWidget(DeviceLB, 1, 1, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Programmieren:")), 2, 0);
+    grid->addWidget(new QLabel(FlashTexts::ProgrammingCaption()), 2, 0);
     grid->addWidget(ProgramPB, 2, 1);
     grid->addWidget(ProgramStatusLB, 2, 2, 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Überprüfen:")), 3, 0);
+    grid->addWidget(new QLabel(FlashTexts::VerifyingCaption()), 3, 0);
     grid->addWidget(VerifyPB, 3, 1);
     grid->addWidget(VerifyStatusLB, 3, 2, 1, 2);
     grid->setColumnStretch(3, 1);
@@ -119,7 +117,7 @@ void TFlashFM::setVisible(bool visible)
 void TFlashFM::FormShow()
 {
     OKBT->setEnabled(false);
-    BoardLB->setText(QStringLiteral("Suche..."));
+    BoardLB->setText(FlashTexts::Searching());
     DeviceLB->setText(QStringLiteral("Unbekannt"));
     ProgramPB->setValue(0);
     ProgramStatusLB->clear();
@@ -158,18 +156,6 @@ void TFlashFM::AfterShowTMTimer()
     OKBT->setFocus();
 }
 
-bool TFlashFM::LoadImage()
-{
-    const std::optional<QByteArray> read = ReadRegularFile(FFileName, qint64(MaxImageWords) * 2);
-    if (!read)
-        return false;
-    const QByteArray& bytes = *read;
-    FImageWords = int(bytes.size() / 2);
-    for (int i = 0; i < FImageWords; ++i)
-        FImage[i] = std::uint16_t(std::uint8_t(bytes[2 * i]) | std::uint8_t(bytes[2 * i + 1]) << 8);
-    return FImageWords > 0;
-}
-
 bool TFlashFM::Confirm(const QString& question)
 {
     return FPrompts.Message({question, QStringLiteral("Warnung"),
@@ -183,71 +169,62 @@ void TFlashFM::ShowResult(QLabel* label, const QString& text)
     ProcessPendingMessages();
 }
 
+void TFlashFM::ShowFound(const QString& board, const QString& device)
+{
+    BoardLB->setText(board);
+    ShowResult(DeviceLB, device);
+}
+
 // The whole pass; true when the dialog stays open for the user to read what went wrong.
 bool TFlashFM::Flash()
 {
-    if (!LoadImage()) {
-        FPrompts.Message({QStringLiteral("Could not open input file for flashing!"),
-                          QStringLiteral("Error"), QMessageBox::Ok, QMessageBox::Critical, this});
-        return true;
-    }
-    TAVRFlash link;
-    link.OnProgress = [this](double percent, const QString& remaining) {
-        FlashProgress(percent, remaining);
+    FlashPass pass;
+    pass.OnFound = [this](const QString& board, const QString& device) {
+        ShowFound(board, device);
     };
-    if (!link.Connect(-1)) {
-        QString notFound = QStringLiteral("Nicht gefunden!");
-        if (!link.DeniedDevice.isEmpty())
-            notFound += QLatin1Char('\n') + NoAccessHint(link.DeniedDevice);
-        ShowResult(BoardLB, notFound);
+    pass.OnQuestion = [this](const QString& question) {
+        return Confirm(question);
+    };
+    pass.OnPhase = [this](FlashPhase phase) {
+        if (phase == FlashPhase::Verifying)
+            ShowResult(ProgramStatusLB, FlashTexts::Finished());
+    };
+    pass.OnProgress = [this](FlashPhase phase, double percent, const QString& remaining) {
+        FlashProgress(phase, percent, remaining);
+    };
+    const FlashResult result = pass.Run(FFileName, PortChoice{}, FTarget);
+    switch (result.Outcome) {
+    case FlashResult::Unreadable:
+        FPrompts.Message(
+            {result.Text, QStringLiteral("Error"), QMessageBox::Ok, QMessageBox::Critical, this});
+        return true;
+    case FlashResult::NotFound:
+        ShowResult(BoardLB, result.DeniedDevice.isEmpty()
+                                ? result.Text
+                                : result.Text + QLatin1Char('\n') +
+                                      FlashTexts::NoAccessHint(result.DeniedDevice));
         setFixedSize(sizeHint().expandedTo(size())); // the hint is wider than the dialog
         return true;
-    }
-    // Joined, not substituted: a version text may itself hold "%1".
-    BoardLB->setText(link.SWVersion + QStringLiteral(" auf ") + link.HWVersion +
-                     QStringLiteral(" an COM") + QString::number(link.Port) +
-                     QStringLiteral(" gefunden."));
-    ShowResult(DeviceLB,
-               link.DeviceName() + QStringLiteral(", ") +
-                   QString::number(link.FlashWords() * 2 / 1024) + QStringLiteral("K Flash, ") +
-                   (link.IsPaged() ? QStringLiteral("paged") : QStringLiteral("non-paged")));
-    if (FTarget != link.Device &&
-        !Confirm(QStringLiteral("Gefundener Prozessor unterscheidet sich vom eingestellten "
-                                "Zielsystem. Trotzdem flashen?")))
+    case FlashResult::WriteFailed:
+        ShowResult(ProgramStatusLB, result.Text);
+        return true;
+    case FlashResult::ReadFailed:
+    case FlashResult::Mismatch:
+        ShowResult(VerifyStatusLB, result.Text);
+        return true;
+    case FlashResult::Done:
+    case FlashResult::Declined:
+    case FlashResult::Cancelled:
         return false;
-    if (link.FlashWords() < FImageWords &&
-        !Confirm(QStringLiteral("Flash-Speicher reicht nicht aus. Trotzdem flashen?")))
-        return false;
-
-    FVerifying = false;
-    const int count = std::min(FImageWords, link.FlashWords());
-    const int written = link.ProgramFlash(FImage.data(), count);
-    if (written != count) {
-        ShowResult(ProgramStatusLB, QStringLiteral("Schreibfehler bei Byte %1.").arg(written * 2));
-        return true;
     }
-    ShowResult(ProgramStatusLB, QStringLiteral("Fertig."));
-
-    FVerifying = true;
-    std::vector<std::uint16_t> chip(MaxImageWords);
-    const int read = link.ReadFlash(chip.data(), count);
-    if (read != count) {
-        ShowResult(VerifyStatusLB, QStringLiteral("Lesefehler bei Byte %1.").arg(read * 2));
-        return true;
-    }
-    const auto difference = std::mismatch(chip.begin(), chip.begin() + count, FImage.begin());
-    if (difference.first != chip.begin() + count) {
-        ShowResult(VerifyStatusLB,
-                   QStringLiteral("Fehler bei Byte %1").arg((difference.first - chip.begin()) * 2));
-        return true;
-    }
-    return false;
+    return true;
 }
 
-void TFlashFM::FlashProgress(double percent, const QString& remaining)
+void TFlashFM::FlashProgress(FlashPhase phase, double percent, const QString& remaining)
 {
-    QProgressBar* bar = FVerifying ? VerifyPB : ProgramPB;
-    QLabel* label = FVerifying ? VerifyStatusLB : ProgramStatusLB;
+    const bool verifying = phase == FlashPhase::Verifying;
+    QProgressBar* bar = verifying ? VerifyPB : ProgramPB;
+    QLabel* label = verifying ? VerifyStatusLB : ProgramStatusLB;
     bar->setValue(std::min(int(percent), 100));
     label->setText(remaining);
     ProcessPendingMessages();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include <QDialog>
 
@@ -10,6 +9,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
+enum class FlashPhase;
 
 // The flash dialog: once shown, loads a binary image, finds the board, programs the chip and
 // verifies it, reporting each stage in its labels. It closes itself on success and waits for
@@ -20,8 +20,6 @@ class TFlashFM final : public QDialog
     Q_DISABLE_COPY_MOVE(TFlashFM)
 
 public:
-    static constexpr int MaxImageWords = 0x20000;
-
     TFlashFM(QWidget* owner, Prompts& prompts);
 
     // The image to flash and the target the main window has selected, for the next showing.
@@ -41,19 +39,16 @@ private:
     void FormShow();
     void AfterShowTMTimer();
     bool Flash();
-    bool LoadImage();
     bool Confirm(const QString& question);
-    void FlashProgress(double percent, const QString& remaining);
+    void ShowFound(const QString& board, const QString& device);
+    void FlashProgress(FlashPhase phase, double percent, const QString& remaining);
     void ShowResult(QLabel* label, const QString& text);
     void OKBTClick() { accept(); }
 
     Prompts& FPrompts;
     QString FFileName;
     std::int8_t FTarget = 0;
-    bool FVerifying = false;
     bool FRunning = false;
-    std::vector<std::uint16_t> FImage;
-    int FImageWords = 0;
 
     QLabel* BoardLB = nullptr;
     QLabel* DeviceLB = nullptr;

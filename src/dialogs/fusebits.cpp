@@ -9,16 +9,13 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
-#include <QThread>
 #include <QVBoxLayout>
 
-#include "dialogs/portaccess.h"
 #include "dialogs/prompts.h"
-#include "programmer/avrflash2.h"
+#include "programmer/flashtexts.h"
+#include "programmer/fuses.h"
 
 namespace {
-
-constexpr int ATtiny26 = 11;
 
 constexpr std::array<const char*, 8> LowCaptions{"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3",
                                                  "SUT0",   "SUT1",   "CKOPT",  "PLLCK"};
@@ -112,18 +109,20 @@ void TFuseBitsFM::setVisible(bool visible)
 
 void TFuseBitsFM::FormShow()
 {
-    for (QCheckBox* box : {HighCB[1], HighCB[0], LowCB[5], LowCB[4]})
-        box->setEnabled(true);
+    for (int bit = 0; bit < 8; ++bit)
+        if (OpenFuseBits.Low >> bit & 1)
+            LowCB[bit]->setEnabled(true);
+    for (int bit = 0; bit < 5; ++bit)
+        if (OpenFuseBits.High >> bit & 1)
+            HighCB[bit]->setEnabled(true);
     WriteBT->setEnabled(false);
 }
 
 void TFuseBitsFM::UnlockBTClick()
 {
-    const auto answer = FPrompts.Message(
-        {QStringLiteral("Wirklich alle Fuse Bits freischalten? Falsches Setzen der Fuse Bits "
-                        "kann\ndazu führen, dass sich der AVR nicht mehr programmieren lässt!"),
-         QStringLiteral("Warnung"), QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning,
-         this});
+    const auto answer =
+        FPrompts.Message({FlashTexts::UnlockWarning(), QStringLiteral("Warnung"),
+                          QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning, this});
     if (answer != QMessageBox::Yes)
         return;
     for (QCheckBox* box : HighCB)
@@ -138,57 +137,46 @@ void TFuseBitsFM::SetStatus(const QString& text)
     FuseSB->repaint();
 }
 
-// Only the ATtiny26's fuse instructions are known, whatever target the main window has.
-bool TFuseBitsFM::ConnectTiny26(TAVRFlash& link)
+void TFuseBitsFM::ShowFailure(const FuseResult& result)
 {
-    SetStatus(QStringLiteral("Suche..."));
-    if (!link.Connect(-1)) {
-        QString notFound = QStringLiteral("Nicht gefunden!");
-        if (!link.DeniedDevice.isEmpty()) {
-            notFound += QLatin1Char(' ') + NoAccessHint(link.DeniedDevice);
-            // The hint is wider than the dialog; the status bar's own margins come on top.
-            const int needed = FuseSB->fontMetrics().horizontalAdvance(notFound) + 24;
-            setFixedWidth(std::max(width(), needed));
-        }
-        SetStatus(notFound);
-        return false;
-    }
-    if (link.Device != ATtiny26) {
-        SetStatus(QStringLiteral("Kein ATTiny26!"));
-        return false;
-    }
-    return true;
+    if (result.DeniedDevice.isEmpty())
+        return SetStatus(result.Text);
+    const QString text =
+        result.Text + QLatin1Char(' ') + FlashTexts::NoAccessHint(result.DeniedDevice);
+    // The hint is wider than the dialog; the status bar's own margins come on top.
+    const int needed = FuseSB->fontMetrics().horizontalAdvance(text) + 24;
+    setFixedWidth(std::max(width(), needed));
+    SetStatus(text);
+}
+
+bool TFuseBitsFM::ConnectTiny26(FuseAccess& fuses)
+{
+    SetStatus(FlashTexts::Searching());
+    const FuseResult connected = fuses.Connect();
+    if (!connected.Ok)
+        ShowFailure(connected);
+    return connected.Ok;
 }
 
 void TFuseBitsFM::ReadBTClick()
 {
-    TAVRFlash link;
-    if (!ConnectTiny26(link))
+    FuseAccess fuses{PortChoice{}};
+    FuseBytes bytes;
+    if (!ConnectTiny26(fuses))
         return;
-    std::uint8_t low = 0;
-    std::uint8_t high = 0;
-    if (!link.ReadInstruction(0x50, 0x00, 0x00, low))
-        return SetStatus(QStringLiteral("Konnte Low Fuse Bits nicht lesen"));
-    if (!link.ReadInstruction(0x58, 0x08, 0x00, high))
-        return SetStatus(QStringLiteral("Konnte High Fuse Bits nicht lesen"));
-    ShowTicks(low, high);
-    SetStatus(QStringLiteral("Fuse Bits gelesen."));
+    const FuseResult read = fuses.Read(bytes);
+    SetStatus(read.Text);
+    if (!read.Ok)
+        return;
+    ShowTicks(bytes.Low, bytes.High);
     WriteBT->setEnabled(true);
 }
 
 void TFuseBitsFM::WriteBTClick()
 {
-    TAVRFlash link;
-    if (!ConnectTiny26(link))
-        return;
-    if (!link.WriteInstruction(0xAC, 0xA0, 0x00, LowFuse()))
-        return SetStatus(QStringLiteral("Konnte Low Fuse Bits nicht schreiben"));
-    // The chip needs time to burn a fuse byte before it takes the next instruction.
-    QThread::msleep(100);
-    SetStatus(link.WriteInstruction(0xAC, 0xA8, 0x00, HighFuse())
-                  ? QStringLiteral("Fuse Bits geschrieben.")
-                  : QStringLiteral("Konnte High Fuse Bits nicht schreiben"));
-    QThread::msleep(100);
+    FuseAccess fuses{PortChoice{}};
+    if (ConnectTiny26(fuses))
+        SetStatus(fuses.Write({LowFuse(), HighFuse()}).Text);
 }
 
 void TFuseBitsFM::ShowTicks(std::uint8_t low, std::uint8_t high)

@@ -9,7 +9,8 @@ class Prompts;
 class QCheckBox;
 class QPushButton;
 class QStatusBar;
-class TAVRFlash;
+class FuseAccess;
+struct FuseResult;
 
 // The fuse bits dialog: reads, edits and writes the two fuse bytes of an ATtiny26. A ticked
 // box is a fuse bit of value 1.
@@ -36,7 +37,8 @@ private:
     void ReadBTClick();
     void WriteBTClick();
     void CloseBTClick() { accept(); }
-    bool ConnectTiny26(TAVRFlash& link);
+    bool ConnectTiny26(FuseAccess& fuses);
+    void ShowFailure(const FuseResult& result);
     void ShowTicks(std::uint8_t low, std::uint8_t high);
     void SetStatus(const QString& text);
 

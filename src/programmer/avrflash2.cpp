@@ -199,7 +199,7 @@ bool TAVRFlash::Connect(int port)
     DeniedDevice.clear();
     const int first = port >= 1 ? port : FirstPort;
     const int last = port >= 1 ? port : LastPort;
-    for (int candidate = first; candidate <= last; ++candidate) {
+    for (int candidate = first; candidate <= last && !StopRequested(); ++candidate) {
         if (!OpenPort(candidate))
             continue;
         if (QueryVersions() && EnterProgMode() && Identify() && SendDeviceParams())
@@ -297,7 +297,7 @@ int TAVRFlash::ProgramFlash(const std::uint16_t* image, int count)
     int written = 0;
     if (ChipErase()) {
         StartTimer();
-        while (written < limit) {
+        while (written < limit && !StopRequested()) {
             const int n = std::min(block, count - written);
             const int r = IsPaged() ? WritePageBlock(written, n, image + written)
                                     : WriteBlock(written, n, image + written);
@@ -318,7 +318,7 @@ int TAVRFlash::ReadFlash(std::uint16_t* buffer, int count)
     const int limit = std::min(FlashWords(), count);
     StartTimer();
     int read = 0;
-    while (read < limit) {
+    while (read < limit && !StopRequested()) {
         const int n = std::min(ReadBlockWords, count - read);
         const int r = ReadBlock(read, n, buffer + read);
         read += r;

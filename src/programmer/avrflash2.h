@@ -29,6 +29,9 @@ public:
     QString HWVersion;
     std::uint32_t StartTicks = 0;
     TProgressEvent OnProgress;
+    // Asked before each port of the search and each block of a transfer; true ends the search
+    // or the transfer there, so that no frame is cut off half sent. May be empty.
+    std::function<bool()> CancelRequested;
     std::int8_t Device = 0;
     // The first port of the last Connect that the system refused to this user; empty if none.
     QString DeniedDevice;
@@ -71,6 +74,7 @@ public:
     QString RemainingTime(double fraction) const;
 
 private:
+    bool StopRequested() const { return CancelRequested && CancelRequested(); }
     int WriteWords(char letter, int address, int count, const std::uint16_t* words);
     void ReportProgress(int done, int count) const;
 

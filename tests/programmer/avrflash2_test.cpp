@@ -326,6 +326,34 @@ TEST(ReadFlash, ReturnsWhatTheBoardSent)
     EXPECT_EQ(back, image);
 }
 
+// Ctrl+C in quennor-flash: a frame half sent would garble the exchange, so the link stops only
+// between ports and between blocks.
+TEST(CancelRequested, StopsTheSearchAndTheTransfersBetweenBlocks)
+{
+    BoardSim board({"--chip", "AT90S2313"});
+    board.MapAsPort(1);
+    TAVRFlash link;
+    int blocks = 0;
+    link.CancelRequested = [&blocks] {
+        return blocks == 2;
+    };
+    link.OnProgress = [&blocks](double, const QString&) {
+        ++blocks;
+    };
+    const auto image = Image(1000);
+    ASSERT_TRUE(link.Connect(-1));
+    EXPECT_EQ(link.ProgramFlash(image.data(), 1000), 256);
+    blocks = 0;
+    std::vector<std::uint16_t> back(1000);
+    EXPECT_EQ(link.ReadFlash(back.data(), 1000), 256);
+    EXPECT_EQ(board.Frames('F').size(), 2);
+    EXPECT_EQ(board.Frames('f').size(), 2);
+
+    blocks = 2;
+    EXPECT_FALSE(link.Connect(-1));
+    EXPECT_EQ(board.Frames().last(), "M 00 00 00 00") << "no port tried after the disconnect";
+}
+
 // A byte damaged on the line must not pass for a fuse byte: one read as 0x00 would show
 // RSTDISBL and SPIEN as programmed, and writing that back takes the chip out of reach.
 TEST(Instructions, DamagedAnswerIsAFailureNotAFuse)

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include <QString>
+
+#include "programmer/portchoice.h"
+
+class TAVRFlash;
+
+enum class FlashPhase
+{
+    Programming,
+    Verifying
+};
+
+// How a pass ended, with the text that says so (empty where there is nothing to say).
+struct FlashResult
+{
+    enum Kind
+    {
+        Done,
+        Unreadable,  // the image file could not be read, or holds no whole word
+        NotFound,    // no board, or its chip is unknown
+        Declined,    // a question was answered no
+        WriteFailed, // erase or write not acknowledged
+        ReadFailed,  // read-back incomplete
+        Mismatch,    // read-back differs from the image
+        Cancelled
+    };
+    Kind Outcome = Done;
+    QString Text = {};
+    QString DeniedDevice = {}; // NotFound: the first port the system refused to this user
+};
+
+// One programming pass as the flash dialog and quennor-flash run it: load the image, find the
+// board, identify the chip, ask before flashing a chip other than the target or an image larger
+// than its flash, erase and write, read back and compare. It shows nothing itself: it reports
+// through its callbacks, called on the caller's thread, and its result.
+class FlashPass final
+{
+public:
+    static constexpr int MaxImageWords = 0x20000;
+
+    // The board line and the chip line, once the board has been found.
+    std::function<void(const QString& board, const QString& device)> OnFound;
+    // True goes on as "Ja" does; without a handler every question is answered no.
+    std::function<bool(const QString& question)> OnQuestion;
+    // A phase begins: the chip is erased and written, or read back.
+    std::function<void(FlashPhase phase)> OnPhase;
+    // After each block: percentage done and the estimated time left ("h:mm:ss").
+    std::function<void(FlashPhase phase, double percent, const QString& remaining)> OnProgress;
+    // Asked before each port of the search and each block; true ends the pass once the block
+    // or the erase in progress has finished, and leaves programming mode.
+    std::function<bool()> CancelRequested;
+
+    // A target of nothing asks no target question; row 0 of the device table always asks.
+    FlashResult Run(const QString& fileName, const PortChoice& port,
+                    std::optional<int> target = std::nullopt);
+
+private:
+    bool LoadImage(const QString& fileName);
+    bool Ask(const QString& question) const { return OnQuestion && OnQuestion(question); }
+    bool StopRequested() const { return CancelRequested && CancelRequested(); }
+    void Begin(FlashPhase phase);
+    FlashResult Transfer(TAVRFlash& link, int count);
+
+    std::vector<std::uint16_t> FImage;
+    FlashPhase FPhase = FlashPhase::Programming;
+};
