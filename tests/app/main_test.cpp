@@ -10,6 +10,7 @@
 #include <QSplitter>
 #include <QTest>
 #include <QTreeWidget>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -137,6 +138,19 @@ TEST_F(MainWindow, LoadingAndSavingKeepNameCaptionAndCleanState)
     EXPECT_EQ(asked.Filters[1].Label, QStringLiteral("Alle Dateien"));
     EXPECT_EQ(main.windowTitle(), QStringLiteral("Quennor - ") + other);
     EXPECT_EQ(TempDir::Read(other), QByteArray("int x;\r\n"));
+}
+
+// The caption once named "x.c" for a file "x[*].c": Qt drops "[*]" from captions.
+TEST_F(MainWindow, TheCaptionShowsEveryPathAsItIs)
+{
+    TMainFM& main = Window();
+    main.winId();
+    for (const char* name : {"x[*].c", "[*][*]y.c", "[*]", "z[*"}) {
+        SCOPED_TRACE(name);
+        const QString path = Dir.Write(QString::fromUtf8(name), "int x;\r\n");
+        main.LoadDocument(path);
+        EXPECT_EQ(main.windowHandle()->title(), QStringLiteral("Quennor - ") + path);
+    }
 }
 
 TEST_F(MainWindow, OpenAfterNoAndCancelledDialogKeepsTheChanges)
