@@ -131,13 +131,13 @@ QString ShortName(const QString& name)
 }
 
 // '&' marks the accelerator in a caption, so one that belongs to the name is doubled. A tab
-// would start the shortcut column, so control characters show as their pictures (U+2400…).
+// would start the shortcut column, so control characters show as the replacement sign.
 QString Caption(const QString& name)
 {
     QString caption = ShortName(name).replace(QLatin1Char('&'), QLatin1String("&&"));
     for (QChar& c : caption)
         if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            c = QChar(c.unicode() == 0x7F ? 0x2421 : 0x2400 + c.unicode());
+            c = QChar::ReplacementCharacter;
     return caption;
 }
 
