@@ -38,11 +38,15 @@ QString FromDocument(QString text)
     return text;
 }
 
+QString FileText(QString raw)
+{
+    raw.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    raw.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    return FromDocument(std::move(raw));
+}
+
 QString DocumentText(const QTextDocument& document)
 {
     // toPlainText() would turn no-break spaces into blanks; the file must keep them.
-    QString text = document.toRawText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
-    return FromDocument(std::move(text));
+    return FileText(document.toRawText());
 }

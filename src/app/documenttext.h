@@ -11,6 +11,7 @@ class QTextDocument;
 QString ToDocument(QString text);
 QString FromDocument(QString text);
 
-// The document's whole text as a file holds it: '\n' where its lines end, also where Shift+Enter
-// put a line separator, and the stand-ins turned back into their characters.
+// Raw text of the document, whole or a selection, as a file holds it: '\n' where its lines end,
+// also at a line separator, and the stand-ins turned back into their characters.
+QString FileText(QString raw);
 QString DocumentText(const QTextDocument& document);

@@ -393,8 +393,11 @@ bool TMainFM::eventFilter(QObject* watched, QEvent* event)
 void TMainFM::SetFileName(const QString& path)
 {
     FFileName = path;
-    setWindowTitle(path.isEmpty() ? QStringLiteral("Quennor - Neu")
-                                  : QStringLiteral("Quennor - ") + path);
+    QString caption =
+        path.isEmpty() ? QStringLiteral("Quennor - Neu") : QStringLiteral("Quennor - ") + path;
+    // Qt takes "[*]" in a caption for the place of a modified mark and drops it, so a file
+    // "x[*].c" would be shown as "x.c"; doubled, it shows as written.
+    setWindowTitle(caption.replace(QLatin1String("[*]"), QLatin1String("[*][*]")));
 }
 
 void TMainFM::SetModified(bool flag)

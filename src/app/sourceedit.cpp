@@ -1,11 +1,13 @@
 #include "app/sourceedit.h"
 
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPainter>
 #include <QTextBlock>
 
 #include "app/brackets.h"
 #include "app/csyntax.h"
+#include "app/documenttext.h"
 #include "app/highlighter.h"
 #include "app/listingsyntax.h"
 
@@ -130,6 +132,25 @@ void SourceEdit::keyPressEvent(QKeyEvent* event)
                     event->text(), event->isAutoRepeat(), ushort(event->count()));
     QPlainTextEdit::keyPressEvent(&plain);
     event->setAccepted(plain.isAccepted());
+}
+
+// Qt copies no-break spaces as blanks, and the stand-ins of the document would reach other
+// programs as lone surrogates: the clipboard gets the characters a file holds, and a paste
+// takes them in as loading a file does. Cut and paste thus move text without changing it.
+QMimeData* SourceEdit::createMimeDataFromSelection() const
+{
+    auto* data = new QMimeData;
+    data->setText(FileText(textCursor().selectedText()));
+    return data;
+}
+
+void SourceEdit::insertFromMimeData(const QMimeData* source)
+{
+    if (!source->hasText())
+        return QPlainTextEdit::insertFromMimeData(source);
+    QMimeData text;
+    text.setText(ToDocument(source->text()));
+    QPlainTextEdit::insertFromMimeData(&text);
 }
 
 QTextBlock SourceEdit::LastVisibleBlock() const

@@ -48,9 +48,9 @@ bool TBuilder::Build(const QString& source, std::string_view mcu, bool createLis
     }
     QFile::remove(files.Listing);
     if (!CompileSource(files, mcu, createListing) ||
-        !RunStep(LinkStep(FGccPath, mcu, files.Object, files.Program)) ||
-        !RunStep(HexStep(FObjcopyPath, files.Program, files.Hex)) ||
-        !RunStep(BinaryStep(FObjcopyPath, files.Program, files.Binary)))
+        !RunStep(LinkStep(FGccPath, mcu, files.Object, files.Program), files) ||
+        !RunStep(HexStep(FObjcopyPath, files.Program, files.Hex), files) ||
+        !RunStep(BinaryStep(FObjcopyPath, files.Program, files.Binary), files))
         return false;
     QFile::remove(files.Object);
     QFile::remove(files.Program);
@@ -65,13 +65,15 @@ bool TBuilder::CompileSource(const TBuildFiles& files, std::string_view mcu, boo
 {
     bool compiled = false;
     if (!createListing) {
-        compiled = RunStep(CompileStep(FGccPath, mcu, files.Source, files.Object, QString()));
+        compiled =
+            RunStep(CompileStep(FGccPath, mcu, files.Source, files.Object, QString()), files);
     } else if (!files.Listing.contains(QLatin1Char(','))) {
-        compiled = RunStep(CompileStep(FGccPath, mcu, files.Source, files.Object, files.Listing));
+        compiled =
+            RunStep(CompileStep(FGccPath, mcu, files.Source, files.Object, files.Listing), files);
     } else {
         const QTemporaryDir folder(CommaFreeTemplate());
         const QString listing = folder.filePath(QStringLiteral("listing.lst"));
-        compiled = RunStep(CompileStep(FGccPath, mcu, files.Source, files.Object, listing));
+        compiled = RunStep(CompileStep(FGccPath, mcu, files.Source, files.Object, listing), files);
         if (QFile::exists(listing))
             QFile::rename(listing, files.Listing);
     }
@@ -80,14 +82,16 @@ bool TBuilder::CompileSource(const TBuildFiles& files, std::string_view mcu, boo
     return compiled;
 }
 
-bool TBuilder::RunStep(const TToolStep& step)
+// The tools name files as they were given them, so the source's folder is known to the letter.
+bool TBuilder::RunStep(const TToolStep& step, const TBuildFiles& files)
 {
+    const QString folder = files.Source.left(files.Source.lastIndexOf(QLatin1Char('/')) + 1);
     AddRow(step.Status);
     QStringList lines;
     const bool succeeded = RunTool(step.CommandLine, -1, lines);
     for (const QString& line : lines)
         if (OnRow)
-            OnRow(SplitMessage(line));
+            OnRow(SplitMessage(line, folder));
     return succeeded;
 }
 

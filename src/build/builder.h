@@ -29,7 +29,7 @@ public:
 
 private:
     bool CompileSource(const TBuildFiles& files, std::string_view mcu, bool createListing);
-    bool RunStep(const TToolStep& step);
+    bool RunStep(const TToolStep& step, const TBuildFiles& files);
     void AddRow(const QString& text);
 
     const QString FGccPath;

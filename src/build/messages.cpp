@@ -25,8 +25,15 @@ std::optional<TTrailingNumber> SplitTrailingNumber(QStringView text)
 
 } // namespace
 
-TMessageRow SplitMessage(const QString& line)
+TMessageRow SplitMessage(const QString& line, const QString& folder)
 {
+    if (!folder.isEmpty() && line.startsWith(folder)) {
+        TMessageRow row = SplitMessage(line.mid(folder.size()));
+        row.Message = line;
+        if (row.HasLocation())
+            row.File.prepend(folder);
+        return row;
+    }
     TMessageRow row{line, {}, {}};
     const qsizetype colon = line.indexOf(QLatin1String(": "));
     if (colon < 0)

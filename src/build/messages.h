@@ -14,4 +14,6 @@ struct TMessageRow
 };
 
 // Recognises "file:line: text" and "file:line:column: text"; any other line is a plain row.
-TMessageRow SplitMessage(const QString& line);
+// folder, when given, is the source's folder with its trailing separator. A line about a file in
+// it is read from behind the folder, whose name may hold ": " or a colon and digits of its own.
+TMessageRow SplitMessage(const QString& line, const QString& folder = {});

@@ -53,6 +53,9 @@ std::unique_ptr<QMessageBox> QtPrompts::MakeMessageBox(const MessageSpec& reques
 {
     auto box = std::make_unique<QMessageBox>(request.Icon, request.Caption, request.Text,
                                              request.Buttons, request.Owner);
+    // The texts carry file names, and a name such as "<b>x</b>.c" would otherwise be taken for
+    // markup and shown as another name.
+    box->setTextFormat(Qt::PlainText);
     if (request.Buttons.testFlag(QMessageBox::Cancel))
         box->setEscapeButton(QMessageBox::Cancel);
     return box;

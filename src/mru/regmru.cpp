@@ -130,10 +130,15 @@ QString ShortName(const QString& name)
     return name.left(head) + QChar(0x2026) + name.right(tail);
 }
 
-// '&' marks the accelerator in a caption, so one that belongs to the name is doubled.
+// '&' marks the accelerator in a caption, so one that belongs to the name is doubled. A tab
+// would start the shortcut column, so control characters show as the replacement sign.
 QString Caption(const QString& name)
 {
-    return ShortName(name).replace(QLatin1Char('&'), QLatin1String("&&"));
+    QString caption = ShortName(name).replace(QLatin1Char('&'), QLatin1String("&&"));
+    for (QChar& c : caption)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = QChar::ReplacementCharacter;
+    return caption;
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
@@ -10,6 +12,7 @@
 #include <QSplitter>
 #include <QTest>
 #include <QTreeWidget>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -139,6 +142,19 @@ TEST_F(MainWindow, LoadingAndSavingKeepNameCaptionAndCleanState)
     EXPECT_EQ(TempDir::Read(other), QByteArray("int x;\r\n"));
 }
 
+// The caption once named "x.c" for a file "x[*].c": Qt drops "[*]" from captions.
+TEST_F(MainWindow, TheCaptionShowsEveryPathAsItIs)
+{
+    TMainFM& main = Window();
+    main.winId();
+    for (const char* name : {"x[*].c", "[*][*]y.c", "[*]", "z[*"}) {
+        SCOPED_TRACE(name);
+        const QString path = Dir.Write(QString::fromUtf8(name), "int x;\r\n");
+        main.LoadDocument(path);
+        EXPECT_EQ(main.windowHandle()->title(), QStringLiteral("Quennor - ") + path);
+    }
+}
+
 TEST_F(MainWindow, OpenAfterNoAndCancelledDialogKeepsTheChanges)
 {
     TMainFM& main = Window();
@@ -238,6 +254,32 @@ TEST_F(MainWindow, CharactersTheEditorTakesForLineBreaksSurviveOpenAndSave)
     QTest::keyClick(main.Editor(), Qt::Key_Return, Qt::ShiftModifier);
     main.SaveDocument();
     EXPECT_EQ(TempDir::Read(path), bytes + "\r\n");
+}
+
+// Qt's copy turned no-break spaces into blanks, so moving a line by cut and paste changed it.
+TEST_F(MainWindow, CutAndPasteMoveTextWithoutChangingIt)
+{
+    TMainFM& main = Window();
+    const QByteArray bytes = "// a\xC2\xA0"
+                             "b \xE2\x80\xA8 \xE2\x80\xA9 \xEF\xB7\x90 \xEF\xB7\x91\tc\r\n"
+                             "int x;\r\n";
+    const QString path = Dir.Write("moved.c", bytes);
+    main.LoadDocument(path);
+    main.Editor()->selectAll();
+    main.Editor()->cut();
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              QString::fromUtf8(bytes).replace(QLatin1String("\r\n"), QLatin1String("\n")))
+        << "other programs get the file's characters";
+    main.Editor()->paste();
+    main.SaveDocument();
+    EXPECT_EQ(TempDir::Read(path), bytes);
+
+    SCOPED_TRACE("pasted from another program, the marks stay characters, not line breaks");
+    QApplication::clipboard()->setText(QString::fromUtf8("x\u2028y\uFDD0z\u00A0"));
+    main.Editor()->selectAll();
+    main.Editor()->paste();
+    main.SaveDocument();
+    EXPECT_EQ(TempDir::Read(path), QByteArray("x\xE2\x80\xA8y\xEF\xB7\x90z\xC2\xA0"));
 }
 
 TEST_F(MainWindow, CaretPanelShowsLineAndColumnOfTheSelectionStart)

@@ -126,6 +126,30 @@ TEST(Builder, StatusRowsNeverCarryAFileOrLine)
     EXPECT_EQ(run.Rows.first(), QStringLiteral("Kompiliere \"%1\"...||").arg(source));
 }
 
+// In a folder "Termin 10:30: Notizen" every message of the compiler once pointed at line 30,
+// and in "Projekt: Ampel" at no line at all.
+TEST(Builder, CompilerMessagesPointAtTheirLineWhateverTheFolderIsCalled)
+{
+    TempDir dir;
+    for (const char* folder : {"Termin 10:30: Notizen", "Projekt: Ampel", "a:1: b"}) {
+        SCOPED_TRACE(folder);
+        QDir().mkpath(dir.Path(QString::fromUtf8(folder)));
+        const QString source = dir.Write(QString::fromUtf8(folder) + QStringLiteral("/x.c"),
+                                         "int main(void)\r\n{\r\n\r\n    return y;\r\n}\r\n");
+        const TBuildRun run(source);
+        const QString prefix = source + QStringLiteral(":4:");
+        QStringList located;
+        for (const QString& row : run.Rows)
+            if (row.startsWith(prefix))
+                located << row;
+            else
+                EXPECT_TRUE(row.endsWith(QLatin1String("||"))) << row.toStdString();
+        ASSERT_FALSE(located.isEmpty()) << run.Rows.join('\n').toStdString();
+        for (const QString& row : located)
+            EXPECT_TRUE(row.endsWith('|' + source + QStringLiteral("|4"))) << row.toStdString();
+    }
+}
+
 TEST(Builder, ShowsTheCompilersEchoOfAWindows1252Source)
 {
     TempDir dir;

@@ -54,3 +54,30 @@ TEST(SplitMessage, OtherLinesArePlainRows)
         EXPECT_FALSE(row.HasLocation());
     }
 }
+
+// Only the part behind the source's folder is read; the folder's own colons count for nothing.
+TEST(SplitMessage, ReadsMessagesAboutFilesInTheSourcesFolderFromBehindIt)
+{
+    const QString folder = QStringLiteral("/home/u/Termin 10:30: Notizen/");
+    struct TCase
+    {
+        const char* Name;
+        const char* File;
+        const char* LineNumber;
+    };
+    const TCase cases[] = {
+        {"x.c:4:12: error: 'y' undeclared", "x.c", "4"},
+        {"x.h:7: warning: here", "x.h", "7"},
+        {"x.c: In function 'main':", nullptr, ""},
+    };
+    for (const TCase& c : cases) {
+        const QString line = folder + QString::fromUtf8(c.Name);
+        SCOPED_TRACE(line.toStdString());
+        const TMessageRow row = SplitMessage(line, folder);
+        EXPECT_EQ(row.Message, line);
+        EXPECT_EQ(row.File, c.File ? folder + QString::fromUtf8(c.File) : QString());
+        EXPECT_EQ(row.Line, QString::fromUtf8(c.LineNumber));
+    }
+    EXPECT_EQ(SplitMessage(QStringLiteral("/usr/include/a.h:3: x"), folder).Line, "3")
+        << "a file elsewhere is read as before";
+}

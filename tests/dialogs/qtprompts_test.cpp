@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -46,6 +47,20 @@ TEST(QtPrompts, MessageBoxesSpeakGermanAndKeepTheirCaption)
     EXPECT_EQ(box->icon(), QMessageBox::Warning);
     EXPECT_EQ(box->escapeButton(), box->button(QMessageBox::Cancel))
         << "closing the box without a choice cancels";
+}
+
+// A file name is text, whatever it looks like: "<b>big</b>.c" was shown as a bold "big.c".
+TEST(QtPrompts, MessageBoxesShowFileNamesAsTheyAre)
+{
+    for (const char* name : {"/tmp/<b>big</b>.c", "/tmp/a&lt;b.c", "/tmp/<img src=x.png>.c"}) {
+        SCOPED_TRACE(name);
+        const QString text = QStringLiteral("Cannot open file ") + QString::fromUtf8(name);
+        const auto box = QtPrompts::MakeMessageBox({text, QStringLiteral("Quennor")});
+        const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->text(), text);
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    }
 }
 
 TEST(QtPrompts, FileTypeListShowsTheLabelsExactly)

@@ -113,6 +113,11 @@ TEST_F(RegMruTest, NewestFirstNumberedAndPromotedByTheExactName)
     mru->AddItem(QStringLiteral("/p/R&D.c"));
     EXPECT_EQ(Menu()[2], QStringLiteral("&1 /p/R&&D.c")) << "the name's own '&' is no accelerator";
     EXPECT_EQ(mru->Entries()[0].FileName, QStringLiteral("/p/R&D.c"));
+
+    mru->AddItem(QStringLiteral("/p/a\tb\nc.c"));
+    EXPECT_EQ(Menu()[2], QStringLiteral("&1 /p/a\uFFFDb\uFFFDc.c"))
+        << "a tab in the name once put the rest of it into the shortcut column";
+    EXPECT_EQ(mru->Entries()[0].FileName, QStringLiteral("/p/a\tb\nc.c"));
 }
 
 TEST_F(RegMruTest, LongNamesAreKeptWholeAndShortenedOnlyInTheCaption)
