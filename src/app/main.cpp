@@ -1,7 +1,5 @@
 #include "app/main.h"
 
-#include <algorithm>
-#include <stdexcept>
 
 #include <QAction>
 #include <QActionGroup>
@@ -9,30 +7,21 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QScopedValueRollback>
-#include <QScopeGuard>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTextBlock>
-#include <QTimer>
 #include <QTreeWidget>
 
-#include "app/documenttext.h"
 #include "app/finddialog.h"
-#include "app/mcunames.h"
 #include "app/sourceedit.h"
-#include "app/targetdirective.h"
-#include "app/textsearch.h"
-#include "build/buildsteps.h"
 #include "dialogs/about.h"
 #include "dialogs/flashstatus.h"
 #include "dialogs/fusebits.h"
@@ -42,9 +31,6 @@
 #include "programmer/devicetable.h"
 
 namespace {
-
-const std::vector<FileFilter> SourceFilters{{QStringLiteral("C - Dateien (*.c)"), "*.c"},
-                                            {QStringLiteral("Alle Dateien"), "*.*"}};
 
 constexpr int ClientWidth = 640;
 constexpr int ClientHeight = 432;
@@ -390,108 +376,6 @@ bool TMainFM::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TMainFM::SetFileName(const QString& path)
-{
-    FFileName = path;
-    QString caption =
-        path.isEmpty() ? QStringLiteral("Quennor - Neu") : QStringLiteral("Quennor - ") + path;
-    // Qt takes "[*]" in a caption for the place of a modified mark and drops it, so a file
-    // "x[*].c" would be shown as "x.c"; doubled, it shows as written.
-    setWindowTitle(caption.replace(QLatin1String("[*]"), QLatin1String("[*][*]")));
-}
-
-void TMainFM::SetModified(bool flag)
-{
-    FModified = flag;
-    MainSBPanels[1]->setText(flag ? QStringLiteral("Geändert") : QString());
-}
-
-QString TMainFM::EditorText() const
-{
-    return DocumentText(*EditorRE->document());
-}
-
-bool TMainFM::QuerySave()
-{
-    if (!FModified)
-        return true;
-    const auto answer = FPrompts.Message(
-        {QStringLiteral("Datei ist nicht gespeichert. Jetzt speichern?"), QStringLiteral("Warnung"),
-         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Warning, this});
-    if (answer == QMessageBox::Yes)
-        return SaveDocument();
-    return answer == QMessageBox::No;
-}
-
-bool TMainFM::NewDocument()
-{
-    if (!QuerySave())
-        return false;
-    ClearListing();
-    EditorRE->clear();
-    FEncoding = TextEncoding::Utf8;
-    SetFileName({});
-    SetModified(false);
-    return true;
-}
-
-void TMainFM::OpenDocument()
-{
-    if (!QuerySave())
-        return;
-    const QString path = FPrompts.OpenFileName({SourceFilters, {}, {}, this});
-    if (path.isEmpty())
-        return;
-    ClearListing();
-    LoadDocument(path);
-}
-
-bool TMainFM::LoadDocument(const QString& path)
-{
-    // Read before taking the name, so the caption never names a file whose text is not shown.
-    TextFileContents contents = ReadTextFile(path);
-    SetFileName(path);
-    EditorRE->setPlainText(ToDocument(contents.Text));
-    FEncoding = contents.Encoding;
-    SetModified(false);
-    MainMRU->AddItem(path);
-    return ParseTargetDirective();
-}
-
-void TMainFM::WriteDocument()
-{
-    FEncoding = WriteTextFile(FFileName, EditorText(), FEncoding);
-    SetModified(false);
-    MainMRU->AddItem(FFileName);
-}
-
-bool TMainFM::SaveDocumentAs()
-{
-    const QString path =
-        FPrompts.SaveFileName({SourceFilters, FFileName, QStringLiteral("c"), this});
-    if (path.isEmpty())
-        return false;
-    SetFileName(path);
-    WriteDocument();
-    return true;
-}
-
-bool TMainFM::SaveDocument()
-{
-    if (FFileName.isEmpty())
-        return SaveDocumentAs();
-    WriteDocument();
-    return true;
-}
-
-bool TMainFM::ParseTargetDirective()
-{
-    const auto target = TargetDirective(EditorText());
-    if (target)
-        FTarget = std::int8_t(*target);
-    return target.has_value();
-}
-
 void TMainFM::TargetDeviceOptionMIClick(QAction* item)
 {
     FTarget = std::int8_t(item->data().toInt() & 0xFF);
@@ -683,144 +567,4 @@ void TMainFM::CreateFindDialogs()
             [this] { Guarded([this] { MainFDFind(MainRD); }); });
     connect(MainRD, &FindDialog::Replace, this,
             [this](bool all) { Guarded([this, all] { MainRDReplace(MainRD, all); }); });
-}
-
-void TMainFM::ShowFindDialog(FindDialog* dialog)
-{
-    QPlainTextEdit* control = ActiveTextControl();
-    if (!control)
-        return;
-    if (!dialog->isVisible())
-        dialog->SetSearchText(FromDocument(control->textCursor().selectedText()));
-    dialog->show();
-    dialog->raise();
-    dialog->activateWindow();
-}
-
-void TMainFM::FindNextACExecute()
-{
-    if (QPlainTextEdit* control = ActiveTextControl(); control && !MainFD->SearchText().isEmpty())
-        SearchNext(control, *MainFD);
-}
-
-void TMainFM::MainFDFindAndClose()
-{
-    MainFD->hide();
-    MainFDFind(MainFD);
-}
-
-void TMainFM::MainFDFind(FindDialog* sender)
-{
-    if (QPlainTextEdit* control = ActiveTextControl(); control && sender)
-        SearchNext(control, *sender);
-}
-
-SearchOptions TMainFM::Options(const FindDialog& dialog)
-{
-    return {ToDocument(dialog.SearchText()), dialog.WholeWord(), dialog.MatchCase()};
-}
-
-void TMainFM::SearchNext(QPlainTextEdit* control, const FindDialog& dialog)
-{
-    QTextCursor caret = control->textCursor();
-    caret.setPosition(caret.selectionEnd());
-    const QTextCursor match = FindForward(*control->document(), caret.position(), Options(dialog));
-    ShowSearchResult(control, match.isNull() ? caret : match);
-}
-
-void TMainFM::ShowSearchResult(QPlainTextEdit* control, const QTextCursor& result)
-{
-    control->setTextCursor(result);
-    control->ensureCursorVisible();
-    if (!result.hasSelection())
-        FPrompts.Message({QStringLiteral("Keine weiteren Vorkommen."),
-                          QStringLiteral("Information"), QMessageBox::Ok, QMessageBox::NoIcon,
-                          nullptr});
-}
-
-void TMainFM::MainRDReplace(FindDialog* sender, bool all)
-{
-    QPlainTextEdit* control = ActiveTextControl();
-    if (!control || control->isReadOnly() || sender != MainRD)
-        return;
-    ShowSearchResult(control, ReplaceAndFind(control->textCursor(), Options(*sender),
-                                             ToDocument(sender->ReplaceText()), all));
-}
-
-void TMainFM::Build(bool flash)
-{
-    if (FBuilding || !SaveDocument())
-        return;
-    if (RunBuild() && flash && !FCloseWhenBuilt)
-        ShowFlashDialog(BuildFiles(FFileName).Binary);
-}
-
-bool TMainFM::RunBuild()
-{
-    FBuilding = true;
-    const QList<QPointer<QAction>> locked = LockCommands();
-    const auto unlock = qScopeGuard([this, &locked] {
-        FBuilding = false;
-        for (QAction* command : locked)
-            if (command)
-                command->setEnabled(true);
-        // The user asked to close while the tools ran; that close goes on now, prompt and all.
-        if (FCloseWhenBuilt)
-            QTimer::singleShot(0, this, &QWidget::close);
-    });
-    MsgLV->clear();
-    ClearListing();
-    QCoreApplication::processEvents();
-    return FBuilder.Build(FFileName, McuNames[FTarget], FCreateListing);
-}
-
-// Events are processed while the tools run, so every command that would start another operation
-// or change the file being built is switched off until the build has ended.
-QList<QPointer<QAction>> TMainFM::LockCommands()
-{
-    QList<QAction*> commands = FileMI->actions() + ProjectMI->actions() + TargetMI->actions();
-    commands << FuseBitsMI;
-    QList<QPointer<QAction>> locked;
-    for (QAction* command : commands) {
-        if (command->menu() || command->isSeparator() || command == ExitMI ||
-            command == CreateListingMI || !command->isEnabled())
-            continue;
-        command->setEnabled(false);
-        locked << command;
-    }
-    return locked;
-}
-
-void TMainFM::AddRow(const TMessageRow& row)
-{
-    auto* item = new QTreeWidgetItem(MsgLV, {row.Message, row.File, row.Line});
-    item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
-}
-
-void TMainFM::MsgLVDblClick()
-{
-    const QList<QTreeWidgetItem*> selected = MsgLV->selectedItems();
-    if (selected.isEmpty() || selected.first()->text(2).isEmpty())
-        return;
-    const QString text = selected.first()->text(2);
-    bool ok = false;
-    const int line = text.toInt(&ok);
-    if (!ok)
-        throw std::runtime_error(
-            QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
-    GotoLine(EditorRE, line);
-}
-
-// Positions count one per line break in this control, so the start of line n is the position of
-// its block; lines past the end count as empty lines and land at the end of the text.
-void TMainFM::GotoLine(QPlainTextEdit* editor, int line)
-{
-    const QTextDocument* document = editor->document();
-    const QTextBlock block = document->findBlockByNumber(std::max(line, 1) - 1);
-    QTextCursor caret = editor->textCursor();
-    caret.setPosition(block.isValid() ? block.position() : document->characterCount() - 1);
-    editor->setTextCursor(caret);
-    if (editor->isVisible() && editor->isEnabled())
-        editor->setFocus();
-    QTimer::singleShot(0, editor, [editor] { editor->ensureCursorVisible(); });
 }

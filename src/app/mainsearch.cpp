@@ -1,0 +1,71 @@
+// The main window's search and replace handlers.
+#include "app/main.h"
+
+#include <QPlainTextEdit>
+
+#include "app/documenttext.h"
+#include "app/finddialog.h"
+#include "app/textsearch.h"
+#include "dialogs/prompts.h"
+
+void TMainFM::ShowFindDialog(FindDialog* dialog)
+{
+    QPlainTextEdit* control = ActiveTextControl();
+    if (!control)
+        return;
+    if (!dialog->isVisible())
+        dialog->SetSearchText(FromDocument(control->textCursor().selectedText()));
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+void TMainFM::FindNextACExecute()
+{
+    if (QPlainTextEdit* control = ActiveTextControl(); control && !MainFD->SearchText().isEmpty())
+        SearchNext(control, *MainFD);
+}
+
+void TMainFM::MainFDFindAndClose()
+{
+    MainFD->hide();
+    MainFDFind(MainFD);
+}
+
+void TMainFM::MainFDFind(FindDialog* sender)
+{
+    if (QPlainTextEdit* control = ActiveTextControl(); control && sender)
+        SearchNext(control, *sender);
+}
+
+SearchOptions TMainFM::Options(const FindDialog& dialog)
+{
+    return {ToDocument(dialog.SearchText()), dialog.WholeWord(), dialog.MatchCase()};
+}
+
+void TMainFM::SearchNext(QPlainTextEdit* control, const FindDialog& dialog)
+{
+    QTextCursor caret = control->textCursor();
+    caret.setPosition(caret.selectionEnd());
+    const QTextCursor match = FindForward(*control->document(), caret.position(), Options(dialog));
+    ShowSearchResult(control, match.isNull() ? caret : match);
+}
+
+void TMainFM::ShowSearchResult(QPlainTextEdit* control, const QTextCursor& result)
+{
+    control->setTextCursor(result);
+    control->ensureCursorVisible();
+    if (!result.hasSelection())
+        FPrompts.Message({QStringLiteral("Keine weiteren Vorkommen."),
+                          QStringLiteral("Information"), QMessageBox::Ok, QMessageBox::NoIcon,
+                          nullptr});
+}
+
+void TMainFM::MainRDReplace(FindDialog* sender, bool all)
+{
+    QPlainTextEdit* control = ActiveTextControl();
+    if (!control || control->isReadOnly() || sender != MainRD)
+        return;
+    ShowSearchResult(control, ReplaceAndFind(control->textCursor(), Options(*sender),
+                                             ToDocument(sender->ReplaceText()), all));
+}
