@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Minimises and restores the flash dialog of the real program under Xvfb with a window manager,
 # during a pass and while it waits for OK after a failed one, and counts the erases the simulated
-# board saw: one per showing. Needs xvfb, openbox, xdotool and x11-utils; run from the source
-# tree after a build (build/ by default).
+# board saw: one per showing. Needs xvfb, openbox, xdotool, x11-utils and x11-apps (SHOT=file.png
+# also needs imagemagick); run from the source tree after a build (build/ by default).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build}
