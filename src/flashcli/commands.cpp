@@ -56,6 +56,16 @@ void FollowPass(FlashPass& pass, const FlashOptions& options, Report& report, QS
     };
 }
 
+// Finds the board, checks for an ATtiny26 and reads both fuse bytes.
+FuseResult ConnectAndRead(FuseAccess& access, Report& report, FuseBytes& fuses)
+{
+    report.Status(FlashTexts::Searching());
+    FuseResult result = access.Connect();
+    if (result.Ok)
+        result = access.Read(fuses);
+    return result;
+}
+
 } // namespace
 
 int FlashImage(const FlashOptions& options, Report& report)
@@ -88,11 +98,8 @@ int FlashImage(const FlashOptions& options, Report& report)
 int ReadFuseBytes(const FlashOptions& options, Report& report)
 {
     FuseAccess access(options.Port, InterruptRequested);
-    report.Status(FlashTexts::Searching());
     FuseBytes fuses;
-    FuseResult result = access.Connect();
-    if (result.Ok)
-        result = access.Read(fuses);
+    const FuseResult result = ConnectAndRead(access, report, fuses);
     if (!result.Ok)
         return Failed(report, result.Text, result.DeniedDevice);
     report.Line(QString::asprintf("low=0x%02X high=0x%02X", fuses.Low, fuses.High));
@@ -103,11 +110,8 @@ int ReadFuseBytes(const FlashOptions& options, Report& report)
 int WriteFuseBytes(const FlashOptions& options, Report& report)
 {
     FuseAccess access(options.Port, InterruptRequested);
-    report.Status(FlashTexts::Searching());
     FuseBytes current;
-    FuseResult result = access.Connect();
-    if (result.Ok)
-        result = access.Read(current);
+    FuseResult result = ConnectAndRead(access, report, current);
     if (!result.Ok)
         return Failed(report, result.Text, result.DeniedDevice);
     if (ChangesLockedFuses(current, options.Fuses) && !options.Yes) {
