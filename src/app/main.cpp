@@ -1,6 +1,5 @@
 #include "app/main.h"
 
-
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
