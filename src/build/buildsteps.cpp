@@ -1,9 +1,7 @@
 #include "build/buildsteps.h"
 
-#include <QFile>
-#include <QFileInfo>
-
 #include "build/toolrunner.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -76,15 +74,14 @@ TToolStep BinaryStep(const QString& objcopyPath, const QString& program, const Q
                                                 QuoteArgument(binary)};
 }
 
+// A FIFO in the image's place would wait for a writer that never comes, also one put there after
+// a look at the name; the image is small enough to read whole.
 std::optional<qint64> ImageSize(const QString& binary)
 {
-    // Opening a FIFO in the image's place would wait for a writer that never comes.
-    if (!QFileInfo(binary).isFile())
+    const std::optional<QByteArray> image = ReadRegularFile(binary);
+    if (!image)
         return std::nullopt;
-    QFile file(binary);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return file.size();
+    return image->size();
 }
 
 QString CompletionText(std::optional<qint64> codeSize)
