@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -12,6 +11,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+
+#include "platform/files.h"
 
 namespace {
 
@@ -32,21 +33,14 @@ std::optional<long> LockOwner(const QByteArray& content)
 
 // A lock that cannot be read or understood is taken for a live one: better to leave a port
 // alone than to disturb another program on it. The lock directory is open to everyone, so the
-// file is opened without blocking and read only when it is a plain file: a pipe put there
-// would otherwise hold the search for ever.
+// file is read only as a plain file: a pipe put there would otherwise hold the search for ever.
 bool LockHeld(const QString& lockFile)
 {
-    const int fd = ::open(QFile::encodeName(lockFile).constData(),
-                          O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return errno != ENOENT && errno != ENOTDIR;
     struct stat file = {};
-    char content[64];
-    const ssize_t size =
-        fstat(fd, &file) == 0 && S_ISREG(file.st_mode) ? ::read(fd, content, sizeof content) : -1;
-    ::close(fd);
-    const std::optional<long> owner =
-        size >= 0 ? LockOwner(QByteArray(content, size)) : std::nullopt;
+    if (::stat(QFile::encodeName(lockFile).constData(), &file) != 0)
+        return errno != ENOENT && errno != ENOTDIR;
+    const std::optional<QByteArray> content = ReadRegularFile(lockFile, 64);
+    const std::optional<long> owner = content ? LockOwner(*content) : std::nullopt;
     if (!owner || *owner <= 0)
         return true;
     if (*owner == getpid())
