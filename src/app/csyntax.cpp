@@ -99,19 +99,9 @@ bool IsBlank(QChar c)
     return c == u' ' || c == u'\t' || c == u'\f' || c == u'\v';
 }
 
-bool IsDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
-
 bool IsOctalDigit(QChar c)
 {
     return c >= u'0' && c <= u'7';
-}
-
-bool IsHexDigit(QChar c)
-{
-    return IsDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
 }
 
 bool IsIdentifierStart(QChar c)
@@ -121,7 +111,7 @@ bool IsIdentifierStart(QChar c)
 
 bool IsIdentifierChar(QChar c)
 {
-    return IsIdentifierStart(c) || IsDigit(c);
+    return IsIdentifierStart(c) || IsAsciiDigit(c);
 }
 
 bool IsExponent(QChar c)
@@ -202,7 +192,7 @@ int CLine::ScanCode(qsizetype i, bool directive, bool lineStart)
         } else if (c == u'"' || c == u'\'') {
             if (const auto spliced = Literal(i, i, open, i))
                 return *spliced;
-        } else if (IsDigit(c) || (c == u'.' && IsDigit(next))) {
+        } else if (IsAsciiDigit(c) || (c == u'.' && IsAsciiDigit(next))) {
             const qsizetype end = NumberEnd(i);
             Add(i, end, SyntaxKind::Number);
             i = end;
@@ -301,9 +291,9 @@ qsizetype CLine::EscapeEnd(qsizetype backslash) const
     if (IsOctalDigit(c))
         return digits(i, 3, IsOctalDigit);
     if (c == u'x')
-        return digits(i + 1, LLONG_MAX, IsHexDigit);
+        return digits(i + 1, LLONG_MAX, IsAsciiHexDigit);
     if (c == u'u' || c == u'U')
-        return digits(i + 1, c == u'u' ? 4 : 8, IsHexDigit);
+        return digits(i + 1, c == u'u' ? 4 : 8, IsAsciiHexDigit);
     // An escaped character outside the BMP is a surrogate pair: never split it.
     return i + (c.isHighSurrogate() && i + 1 < Line.size() && Line[i + 1].isLowSurrogate() ? 2 : 1);
 }

@@ -6,19 +6,9 @@
 
 namespace {
 
-bool IsDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
-
-bool IsHexDigit(QChar c)
-{
-    return IsDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-}
-
 bool IsSymbolChar(QChar c)
 {
-    return IsHexDigit(c) || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' ||
+    return IsAsciiDigit(c) || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' ||
            c == u'.' || c == u'$';
 }
 
@@ -59,7 +49,7 @@ int ListingLine::Scan(int state)
         return state;
     }
     const qsizetype number = Skip(0, [](QChar c) { return c == u' '; });
-    const qsizetype numberEnd = Skip(number, IsDigit);
+    const qsizetype numberEnd = Skip(number, IsAsciiDigit);
     if (numberEnd == number || numberEnd == Line.size())
         return state;
     if (Line[numberEnd] == u':')
@@ -95,12 +85,12 @@ int ListingLine::SourceLine(qsizetype colon, int state)
 void ListingLine::CodePrefix(qsizetype numberEnd, qsizetype end)
 {
     qsizetype i = numberEnd + 1;
-    if (i + 4 <= end && Skip(i, IsHexDigit) == i + 4) {
+    if (i + 4 <= end && Skip(i, IsAsciiHexDigit) == i + 4) {
         Add(i, i + 4, SyntaxKind::Address);
         i += 4;
     }
     while (i < end) {
-        const qsizetype bytes = Skip(i, IsHexDigit);
+        const qsizetype bytes = Skip(i, IsAsciiHexDigit);
         Add(i, std::min(bytes, end), SyntaxKind::Opcode);
         i = std::max(bytes, i + 1);
     }

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include <QChar>
 #include <QStringView>
 
 // What a stretch of a line is, for its colour.
@@ -22,6 +23,17 @@ enum class SyntaxKind : unsigned char
     Dimmed,
 };
 inline constexpr int SyntaxKindCount = int(SyntaxKind::Dimmed) + 1;
+
+// The scanners' digits: only ASCII ones make numbers in C and in the listing.
+inline bool IsAsciiDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+inline bool IsAsciiHexDigit(QChar c)
+{
+    return IsAsciiDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
 
 struct SyntaxToken
 {
