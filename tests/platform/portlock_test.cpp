@@ -11,31 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include "support/pseudoterminal.h"
 #include "support/tempdir.h"
 
 namespace {
-
-// A serial device of its own: the other side of a pseudo-terminal kept here.
-class Device
-{
-public:
-    Device()
-    {
-        FMaster = posix_openpt(O_RDWR | O_NOCTTY);
-        EXPECT_GE(FMaster, 0);
-        EXPECT_EQ(grantpt(FMaster), 0);
-        EXPECT_EQ(unlockpt(FMaster), 0);
-        FPath = QString::fromLocal8Bit(ptsname(FMaster));
-    }
-    ~Device() { close(FMaster); }
-
-    QString Path() const { return FPath; }
-    QString Name() const { return FPath.section('/', -1); }
-
-private:
-    int FMaster = -1;
-    QString FPath;
-};
 
 QByteArray BinaryPid(int pid)
 {
@@ -46,7 +25,7 @@ QByteArray BinaryPid(int pid)
 
 TEST(PortInUse, LockFilesOfLiveProgramsHoldTheDevice)
 {
-    Device device;
+    PseudoTerminal device;
     TempDir locks;
     QProcess ended;
     ended.start(QStringLiteral("true"));
@@ -88,7 +67,7 @@ TEST(PortInUse, LockFilesOfLiveProgramsHoldTheDevice)
 // wait for a writer for ever.
 TEST(PortInUse, APipeForALockNeitherHangsNorFreesThePort)
 {
-    Device device;
+    PseudoTerminal device;
     TempDir locks;
     const QString pipe = locks.Path("LCK.." + device.Name());
     ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0666), 0);

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "support/boardsim.h"
+#include "support/pseudoterminal.h"
 #include "support/tempdir.h"
 #include "support/unprivileged.h"
 
@@ -27,29 +28,19 @@ namespace {
 class Line
 {
 public:
-    Line()
-    {
-        FMaster = posix_openpt(O_RDWR | O_NOCTTY);
-        EXPECT_GE(FMaster, 0);
-        EXPECT_EQ(grantpt(FMaster), 0);
-        EXPECT_EQ(unlockpt(FMaster), 0);
-        FDevice = QString::fromLocal8Bit(ptsname(FMaster));
-    }
-    ~Line() { HangUp(); }
-
-    QString Device() const { return FDevice; }
+    QString Device() const { return FTerminal.Path(); }
     void Send(const std::vector<std::uint8_t>& bytes)
     {
-        EXPECT_EQ(write(FMaster, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+        EXPECT_EQ(write(FTerminal.Master(), bytes.data(), bytes.size()), ssize_t(bytes.size()));
     }
     // Whatever arrives within a second, up to size bytes.
     std::vector<std::uint8_t> Receive(std::size_t size)
     {
         std::vector<std::uint8_t> bytes(size);
         std::size_t got = 0;
-        pollfd readable{FMaster, POLLIN, 0};
+        pollfd readable{FTerminal.Master(), POLLIN, 0};
         while (got < size && poll(&readable, 1, 1000) > 0) {
-            const ssize_t n = read(FMaster, bytes.data() + got, size - got);
+            const ssize_t n = read(FTerminal.Master(), bytes.data() + got, size - got);
             if (n <= 0)
                 break;
             got += std::size_t(n);
@@ -57,16 +48,10 @@ public:
         bytes.resize(got);
         return bytes;
     }
-    void HangUp()
-    {
-        if (FMaster >= 0)
-            close(FMaster);
-        FMaster = -1;
-    }
+    void HangUp() { FTerminal.Close(); }
 
 private:
-    int FMaster = -1;
-    QString FDevice;
+    PseudoTerminal FTerminal;
 };
 
 std::vector<std::uint8_t> AllByteValues()

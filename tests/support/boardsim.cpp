@@ -174,18 +174,7 @@ void BoardSim::Stop()
 
 RefusedDevice::RefusedDevice()
 {
-    FMaster = posix_openpt(O_RDWR | O_NOCTTY);
-    EXPECT_GE(FMaster, 0);
-    EXPECT_EQ(grantpt(FMaster), 0);
-    EXPECT_EQ(unlockpt(FMaster), 0);
-    FPath = QString::fromLocal8Bit(ptsname(FMaster));
-    EXPECT_EQ(chmod(QFile::encodeName(FPath).constData(), 0), 0);
-}
-
-RefusedDevice::~RefusedDevice()
-{
-    if (FMaster >= 0)
-        close(FMaster);
+    EXPECT_EQ(chmod(QFile::encodeName(FTerminal.Path()).constData(), 0), 0);
 }
 
 // One open port on a BoardLine; the line keeps the board and the bytes on their way.

@@ -15,6 +15,7 @@
 #include "board.h"
 #include "platform/serialchannel.h"
 #include "platform/serialdevice.h"
+#include "support/pseudoterminal.h"
 
 // The board simulator quennor-boardsim on a pseudo-terminal of its own, started for one test
 // with the given options (e.g. {"--chip", "ATtiny26"}) and stopped when it goes out of scope.
@@ -70,15 +71,11 @@ class RefusedDevice final
 {
 public:
     RefusedDevice();
-    ~RefusedDevice();
-    RefusedDevice(const RefusedDevice&) = delete;
-    RefusedDevice& operator=(const RefusedDevice&) = delete;
 
-    QString Path() const { return FPath; }
+    QString Path() const { return FTerminal.Path(); }
 
 private:
-    int FMaster = -1;
-    QString FPath;
+    PseudoTerminal FTerminal;
 };
 
 // A simulated board inside the test process on a line that behaves like real hardware where a
