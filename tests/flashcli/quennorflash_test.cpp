@@ -11,6 +11,7 @@
 
 #include "support/boardsim.h"
 #include "support/tempdir.h"
+#include "support/unprivileged.h"
 
 namespace {
 
@@ -176,9 +177,9 @@ TEST_F(QuennorFlash, NamesThePortTheSystemRefused)
     ASSERT_TRUE(QFile::setPermissions(Dir.Path(QString()), QFile::ReadOwner | QFile::WriteOwner |
                                                                QFile::ExeOwner | QFile::ExeOther));
     Process.setProgram(QStringLiteral("setpriv"));
-    Process.setArguments({"--reuid=nobody", "--regid=nogroup", "--groups=nogroup",
-                          QStringLiteral(QUENNOR_BINARY_DIR "/quennor-flash"), "--port",
-                          refused.Path(), Write(Image(100))});
+    Process.setArguments(Unprivileged::AsNobody(QStringLiteral("nogroup")) +
+                         QStringList{QStringLiteral(QUENNOR_BINARY_DIR "/quennor-flash"), "--port",
+                                     refused.Path(), Write(Image(100))});
     Process.start();
     const Outcome run = Finish();
     EXPECT_EQ(run.Code, 1);

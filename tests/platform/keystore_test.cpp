@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "support/tempdir.h"
+#include "support/unprivileged.h"
 
 namespace {
 
@@ -335,8 +336,7 @@ TEST(KeyStore, NewHiveAndFolderAreTheUsersAlone)
     const auto readsAsNobody = [](const QString& path) {
         QProcess cat;
         cat.start(QStringLiteral("setpriv"),
-                  {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                   QStringLiteral("--clear-groups"), QStringLiteral("cat"), path});
+                  Unprivileged::AsNobody({}) + QStringList{QStringLiteral("cat"), path});
         return cat.waitForFinished() && cat.exitStatus() == QProcess::NormalExit &&
                cat.exitCode() == 0 && cat.readAllStandardOutput() == TempDir::Read(path);
     };

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 #include <gtest/gtest.h>
 
@@ -32,6 +33,15 @@ inline gid_t GroupId(const char* name)
     return entry ? entry->gr_gid : gid_t(-1);
 }
 
+// The arguments of setpriv that start a command as nobody, group nogroup, with groups
+// (comma-separated) as its supplementary groups; without groups it has none.
+inline QStringList AsNobody(const QString& groups)
+{
+    return {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+            groups.isEmpty() ? QStringLiteral("--clear-groups")
+                             : QStringLiteral("--groups=") + groups};
+}
+
 // Runs the current test again as nobody, with groups (comma-separated) as its supplementary
 // groups, and fails it when the child's run fails.
 inline void RunAsNobody(const QString& fixture, const QString& groups = QStringLiteral("nogroup"))
@@ -43,10 +53,10 @@ inline void RunAsNobody(const QString& fixture, const QString& groups = QStringL
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QStringLiteral("setpriv"),
-                {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                 QStringLiteral("--groups=") + groups, QCoreApplication::applicationFilePath(),
-                 QStringLiteral("--gtest_filter=%1.%2")
-                     .arg(QLatin1String(test->test_suite_name()), QLatin1String(test->name()))});
+                AsNobody(groups) + QStringList{QCoreApplication::applicationFilePath(),
+                                               QStringLiteral("--gtest_filter=%1.%2")
+                                                   .arg(QLatin1String(test->test_suite_name()),
+                                                        QLatin1String(test->name()))});
     ASSERT_TRUE(child.waitForFinished(60000)) << "the child did not end";
     const QByteArray output = child.readAll();
     EXPECT_EQ(child.exitCode(), 0) << output.constData();
