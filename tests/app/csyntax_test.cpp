@@ -6,30 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "support/qtprinters.h"
+#include "support/syntaxtags.h"
 
 namespace {
-
-QString Tag(SyntaxKind kind)
-{
-    switch (kind) {
-    case SyntaxKind::Comment:
-        return QStringLiteral("c");
-    case SyntaxKind::Keyword:
-        return QStringLiteral("k");
-    case SyntaxKind::Type:
-        return QStringLiteral("t");
-    case SyntaxKind::Number:
-        return QStringLiteral("n");
-    case SyntaxKind::String:
-        return QStringLiteral("s");
-    case SyntaxKind::Escape:
-        return QStringLiteral("e");
-    case SyntaxKind::Preprocessor:
-        return QStringLiteral("p");
-    default:
-        return QStringLiteral("?");
-    }
-}
 
 // Scans the lines one after another and shows each token as tag:text, lines separated by " | ".
 QString Colours(const QStringList& lines, int* endState = nullptr)
@@ -41,10 +20,7 @@ QString Colours(const QStringList& lines, int* endState = nullptr)
         const int end = ScanCLine(line, state, &tokens);
         EXPECT_EQ(ScanCLine(line, state, nullptr), end) << "the state needs no tokens";
         state = end;
-        QStringList parts;
-        for (const SyntaxToken& token : tokens)
-            parts << Tag(token.Kind) + ':' + line.sliced(token.Start, token.Length);
-        shown << parts.join(' ');
+        shown << ShownTokens(line, tokens);
     }
     if (endState)
         *endState = state;

@@ -6,36 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "support/qtprinters.h"
+#include "support/syntaxtags.h"
 
 namespace {
-
-QString Tag(SyntaxKind kind)
-{
-    switch (kind) {
-    case SyntaxKind::Dimmed:
-        return QStringLiteral("d");
-    case SyntaxKind::Address:
-        return QStringLiteral("a");
-    case SyntaxKind::Opcode:
-        return QStringLiteral("o");
-    case SyntaxKind::Mnemonic:
-        return QStringLiteral("m");
-    case SyntaxKind::Label:
-        return QStringLiteral("l");
-    case SyntaxKind::Preprocessor:
-        return QStringLiteral("p");
-    case SyntaxKind::Comment:
-        return QStringLiteral("c");
-    case SyntaxKind::String:
-        return QStringLiteral("s");
-    case SyntaxKind::Keyword:
-        return QStringLiteral("k");
-    case SyntaxKind::Number:
-        return QStringLiteral("n");
-    default:
-        return QStringLiteral("?");
-    }
-}
 
 // The listing's lines scanned one after another, each token as tag:text, lines separated by
 // " | ".
@@ -46,10 +19,7 @@ QString Colours(const QStringList& lines)
     for (const QString& line : lines) {
         std::vector<SyntaxToken> tokens;
         state = ScanListingLine(line, state, &tokens);
-        QStringList parts;
-        for (const SyntaxToken& token : tokens)
-            parts << Tag(token.Kind) + ':' + line.sliced(token.Start, token.Length);
-        shown << parts.join(' ');
+        shown << ShownTokens(line, tokens);
     }
     return shown.join(QStringLiteral(" | "));
 }
