@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
+#include "programmer/avrflash2.h"
 #include "programmer/devicetable.h"
 
 const char* const FlashUsage =
@@ -12,8 +13,6 @@ const char* const FlashUsage =
     "        quennor-flash --list-devices | --version | --help\n";
 
 namespace {
-
-constexpr int LastPort = 8;
 
 struct Parsed
 {
@@ -42,7 +41,7 @@ std::optional<PortChoice> ParsePort(const QString& text)
                                            QRegularExpression::CaseInsensitiveOption);
     if (const auto match = number.match(text); match.hasMatch()) {
         const int port = match.captured(1).toInt();
-        if (port < 1 || port > LastPort)
+        if (port < TAVRFlash::FirstPort || port > TAVRFlash::LastPort)
             return std::nullopt;
         return PortChoice{port, {}};
     }

@@ -21,8 +21,6 @@ constexpr std::uint32_t AnswerWait = 200;
 constexpr int ReadBlockWords = 128;
 constexpr int WordBlockWords = 128;
 constexpr int PieceWords = 4;
-constexpr int FirstPort = 1;
-constexpr int LastPort = 8;
 constexpr int MaxVersionLength = 255;
 // A board that streams text without its closing 0 must not hold the search for ever.
 constexpr std::uint32_t VersionTextWait = 2000;

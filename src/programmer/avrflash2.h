@@ -17,6 +17,10 @@ using TProgressEvent = std::function<void(double percent, const QString& remaini
 class TAVRFlash final
 {
 public:
+    // The ports a search without a port number tries, in turn.
+    static constexpr int FirstPort = 1;
+    static constexpr int LastPort = 8;
+
     explicit TAVRFlash(PortOpener opener);
     TAVRFlash();
     ~TAVRFlash();
