@@ -60,22 +60,10 @@ void SimulatedBoard::Frame()
     FOccurrence = ++FFrameCount[FCommand];
     FLog.push_back(std::string(1, FCommand) + ' ' + Hex(FFrame[1], 2) + ' ' + Hex(FFrame[2], 2) +
                    ' ' + Hex(FFrame[3], 2) + ' ' + Hex(FFrame[4], 2));
-    if (FOptions.Silent || FaultFor(BoardFault::NoAck))
+    if (!Acknowledged())
         return;
-    if (FaultFor(BoardFault::BadAck)) {
-        Send('?');
-        return;
-    }
-    if (const char* why = Refusal()) {
-        FLog.push_back(std::string("# refused: ") + why);
-        Send('?');
-        return;
-    }
     const int address = FFrame[1] | FFrame[2] << 8;
     const int count = FFrame[3] | FFrame[4] << 8;
-    Send('+');
-    if (UnpluggedAfterAck())
-        return;
     switch (FCommand) {
     case 'v': {
         const std::string& text = FFrame[1] ? FOptions.SoftwareText : FOptions.HardwareText;
@@ -120,6 +108,24 @@ void SimulatedBoard::Frame()
         return;
     }
     Finish();
+}
+
+// Answers the frame with "+", "?" or, silent or faulty, nothing; true when the command goes on.
+bool SimulatedBoard::Acknowledged()
+{
+    if (FOptions.Silent || FaultFor(BoardFault::NoAck))
+        return false;
+    if (FaultFor(BoardFault::BadAck)) {
+        Send('?');
+        return false;
+    }
+    if (const char* why = Refusal()) {
+        FLog.push_back(std::string("# refused: ") + why);
+        Send('?');
+        return false;
+    }
+    Send('+');
+    return !UnpluggedAfterAck();
 }
 
 const char* SimulatedBoard::Refusal() const

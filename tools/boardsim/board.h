@@ -75,8 +75,9 @@ public:
 
 private:
     const BoardFault* FaultFor(BoardFault::Kind kind) const;
-    const char* Refusal() const;
     void Frame();
+    bool Acknowledged();
+    const char* Refusal() const;
     bool UnpluggedAfterAck();
     void HangUp();
     void Finish();
