@@ -130,6 +130,7 @@ Outcome ReplaceAtomically(const QString& path, const QByteArray& bytes, const st
     return file.write(bytes) == bytes.size() && file.commit() ? Outcome::Written : Outcome::Failed;
 }
 
+// QStandardPaths knows the state folder only from Qt 6.7 on.
 QString StateFolder()
 {
     const QString state = qEnvironmentVariable("XDG_STATE_HOME");
