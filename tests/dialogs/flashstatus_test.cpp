@@ -24,15 +24,6 @@ const int AT90S8515 = *DeviceByName("AT90S8515");
 const int ATtiny26 = *DeviceByName("ATtiny26");
 constexpr int PassMs = 120000;
 
-// Bytes without a 0xFF pair, so an unwritten (erased) word never passes for image data.
-QByteArray Image(int bytes, int seed = 1)
-{
-    QByteArray image(bytes, Qt::Uninitialized);
-    for (int i = 0; i < bytes; ++i)
-        image[i] = char((i * 37 + seed * 11 + i / 256) % 251);
-    return image;
-}
-
 class FlashDialog : public ::testing::Test
 {
 protected:
@@ -120,7 +111,7 @@ TEST_F(FlashDialog, ProgramsAndVerifiesANonPagedChip)
 {
     BoardSim board({"--chip", "AT90S8515", "--sw", "SW 2.1", "--hw", "HW 1.0"});
     board.MapAsPort(3);
-    const QByteArray image = Image(3000);
+    const QByteArray image = ImageBytes(3000);
     Pass(image, AT90S8515);
 
     ExpectClosedAfterSuccess();
@@ -137,7 +128,7 @@ TEST_F(FlashDialog, FillsAPagedChipExactlyWithoutAsking)
 {
     BoardSim board({"--chip", "ATtiny26"});
     board.MapAsPort(1);
-    const QByteArray image = Image(2048);
+    const QByteArray image = ImageBytes(2048);
     Pass(image, ATtiny26);
 
     ExpectClosedAfterSuccess();
@@ -152,7 +143,7 @@ TEST_F(FlashDialog, LeavesTheTrailingOddByteOut)
 {
     BoardSim board({"--chip", "AT90S8515"});
     board.MapAsPort(1);
-    const QByteArray image = Image(201);
+    const QByteArray image = ImageBytes(201);
     Pass(image, AT90S8515);
 
     ExpectClosedAfterSuccess();
@@ -164,7 +155,7 @@ TEST_F(FlashDialog, AsksBeforeOverfillingTheChip)
 {
     BoardSim board({"--chip", "ATtiny26"});
     board.MapAsPort(1);
-    const QByteArray image = Image(2050);
+    const QByteArray image = ImageBytes(2050);
     {
         SCOPED_TRACE("No: nothing is touched");
         Prompts.Answers = {QMessageBox::No};
@@ -186,7 +177,7 @@ TEST_F(FlashDialog, AsksWhenTheChipIsNotTheTarget)
 {
     BoardSim board({"--chip", "ATtiny26"});
     board.MapAsPort(1);
-    const QByteArray image = Image(100);
+    const QByteArray image = ImageBytes(100);
     {
         SCOPED_TRACE("No: nothing is written");
         Prompts.Answers = {QMessageBox::No};
@@ -208,7 +199,7 @@ TEST_F(FlashDialog, AsksWhenTheChipIsNotTheTarget)
     }
     SCOPED_TRACE("no target chosen: always asked, then both questions in turn");
     Prompts.Answers = {QMessageBox::Yes, QMessageBox::Yes};
-    Pass(Image(2100), 0);
+    Pass(ImageBytes(2100), 0);
     ExpectWarning(2, TargetQuestion);
     ExpectWarning(3, SizeQuestion);
     ExpectClosedAfterSuccess();
@@ -220,7 +211,7 @@ TEST_F(FlashDialog, ReportsWhereWritingStopped)
         SCOPED_TRACE("the second page not confirmed");
         BoardSim board({"--chip", "ATtiny26", "--no-done", "P:2"});
         board.MapAsPort(1);
-        Pass(Image(200), ATtiny26);
+        Pass(ImageBytes(200), ATtiny26);
         ExpectWaitingForOK();
         EXPECT_EQ(Text("ProgramStatusLB"), QStringLiteral("Schreibfehler bei Byte 32."));
         EXPECT_EQ(Text("VerifyStatusLB"), QString());
@@ -231,7 +222,7 @@ TEST_F(FlashDialog, ReportsWhereWritingStopped)
     SCOPED_TRACE("the erase not acknowledged");
     BoardSim board({"--chip", "AT90S8515", "--no-ack", "C"});
     board.MapAsPort(1);
-    Pass(Image(200), AT90S8515);
+    Pass(ImageBytes(200), AT90S8515);
     ExpectWaitingForOK();
     EXPECT_EQ(Text("ProgramStatusLB"), QStringLiteral("Schreibfehler bei Byte 0."));
 }
@@ -240,7 +231,7 @@ TEST_F(FlashDialog, ReportsAShortReadBack)
 {
     BoardSim board({"--chip", "AT90S8515", "--short-read", "2"});
     board.MapAsPort(1);
-    Pass(Image(600), AT90S8515);
+    Pass(ImageBytes(600), AT90S8515);
     ExpectWaitingForOK();
     EXPECT_EQ(Text("ProgramStatusLB"), QStringLiteral("Fertig."));
     EXPECT_EQ(Text("VerifyStatusLB"), QStringLiteral("Lesefehler bei Byte 384."));
@@ -251,7 +242,7 @@ TEST_F(FlashDialog, ReportsTheFirstDifferingByteAndStartsAfreshWhenShownAgain)
 {
     BoardSim board({"--chip", "AT90S8515", "--corrupt", "5:0xFF00"});
     board.MapAsPort(1);
-    Pass(Image(400), AT90S8515);
+    Pass(ImageBytes(400), AT90S8515);
     ExpectWaitingForOK();
     EXPECT_EQ(Text("VerifyStatusLB"), QStringLiteral("Fehler bei Byte 10"));
     EXPECT_EQ(Bar("ProgramPB"), 100);
@@ -264,7 +255,7 @@ TEST_F(FlashDialog, ReportsTheFirstDifferingByteAndStartsAfreshWhenShownAgain)
     board.Stop();
     BoardSim sound({"--chip", "AT90S8515"});
     sound.MapAsPort(1);
-    const QByteArray second = Image(300, 2);
+    const QByteArray second = ImageBytes(300, 2);
     Dialog.SetImage(Dir.Write(QStringLiteral("image.bin"), second), std::int8_t(AT90S8515));
     Dialog.show();
     EXPECT_EQ(Text("BoardLB"), QStringLiteral("Suche..."));
@@ -282,7 +273,7 @@ TEST_F(FlashDialog, ReportsTheFirstDifferingByteAndStartsAfreshWhenShownAgain)
 TEST_F(FlashDialog, ReportsAMissingBoard)
 {
     BoardSim::MapPorts({});
-    Pass(Image(100), AT90S8515);
+    Pass(ImageBytes(100), AT90S8515);
     ExpectWaitingForOK();
     EXPECT_EQ(Text("BoardLB"), QStringLiteral("Nicht gefunden!"));
     EXPECT_EQ(Text("DeviceLB"), QStringLiteral("Unbekannt"));
@@ -302,7 +293,7 @@ TEST_F(FlashDialog, NamesThePortTheSystemRefused)
     }
     const QString first = Unprivileged::Fixture().section(':', 0, 0);
     qputenv("QUENNOR_PORTS", QFile::encodeName(':' + Unprivileged::Fixture()));
-    Pass(Image(100), AT90S8515);
+    Pass(ImageBytes(100), AT90S8515);
 
     EXPECT_EQ(Text("BoardLB"), "Nicht gefunden!\nKein Zugriff auf " + first +
                                    " – Benutzer zur Gruppe dialout hinzufügen.");
@@ -359,7 +350,7 @@ TEST_F(FlashDialog, CannotBeClosedWhilePassing)
         refused += Dialog.isVisible();
     });
     closer.start();
-    const QByteArray image = Image(1024);
+    const QByteArray image = ImageBytes(1024);
     Pass(image, ATtiny26);
 
     EXPECT_GT(attempts, 0) << "the pass ended before anyone tried to close it";
@@ -374,7 +365,7 @@ TEST_F(FlashDialog, ARestoredWindowStartsNothing)
 {
     BoardSim board({"--chip", "AT90S8515", "--pace", "115200"});
     board.MapAsPort(1);
-    const QByteArray image = Image(4000);
+    const QByteArray image = ImageBytes(4000);
     const auto restoreWhen = [this](QProgressBar* bar, int percent) {
         return QObject::connect(
             bar, &QProgressBar::valueChanged, &Dialog, [=, this, done = false](int value) mutable {
@@ -409,7 +400,7 @@ TEST_F(FlashDialog, ARestoredWindowStartsNothing)
     board.Stop();
     BoardSim faulty({"--chip", "AT90S8515", "--corrupt", "5:0xFF00"});
     faulty.MapAsPort(1);
-    Pass(Image(400), AT90S8515);
+    Pass(ImageBytes(400), AT90S8515);
     ExpectWaitingForOK();
     const QStringList failed = Display();
     MinimiseAndRestore();
@@ -449,7 +440,7 @@ TEST_F(FlashDialog, ShowsTheBoardsTextsAsTheyCame)
     const QString hw = QStringLiteral("HW%2 %3 &amp;");
     BoardSim board({"--chip", "ATtiny26", "--sw", sw, "--hw", hw});
     board.MapAsPort(4);
-    Pass(Image(64), ATtiny26);
+    Pass(ImageBytes(64), ATtiny26);
     ExpectClosedAfterSuccess();
     EXPECT_EQ(Text("BoardLB"),
               sw + QStringLiteral(" auf ") + hw + QStringLiteral(" an COM4 gefunden."));

@@ -17,15 +17,6 @@ namespace {
 
 constexpr int RunMs = 60000;
 
-// Bytes without a 0xFF pair, so an unwritten (erased) word never passes for image data.
-QByteArray Image(int bytes)
-{
-    QByteArray image(bytes, Qt::Uninitialized);
-    for (int i = 0; i < bytes; ++i)
-        image[i] = char((i * 37 + 11 + i / 256) % 251);
-    return image;
-}
-
 struct Outcome
 {
     int Code = -1;
@@ -112,7 +103,7 @@ TEST_F(QuennorFlash, FlashesAndVerifiesAsTheDialogDoes)
         SCOPED_TRACE("found by the search");
         BoardSim board({"--chip", "ATtiny26"});
         board.MapAsPort(2);
-        const QByteArray image = Image(1001);
+        const QByteArray image = ImageBytes(1001);
         const Outcome run = Run({Write(image)});
         EXPECT_EQ(run.Code, 0) << run.Err.toStdString();
         EXPECT_EQ(run.Out, QStringLiteral("SW 2.1 auf HW 1.3 an COM2 gefunden.\n"
@@ -124,7 +115,7 @@ TEST_F(QuennorFlash, FlashesAndVerifiesAsTheDialogDoes)
     }
     SCOPED_TRACE("on a named device, the board's texts printed harmlessly");
     BoardSim board({"--chip", "AT90S8515", "--sw", "SW\x1b[2J%1", "--hw", "HW\t1"});
-    const QByteArray image = Image(3000);
+    const QByteArray image = ImageBytes(3000);
     const Outcome run = Run({"--port", board.Link(), "--target", "at90s8515", Write(image)});
     EXPECT_EQ(run.Code, 0) << run.Err.toStdString();
     EXPECT_TRUE(run.Out.startsWith("SW\\x1B[2J%1 auf HW\\x091 an " + board.Link() + " gefunden.\n"))
@@ -144,12 +135,12 @@ TEST_F(QuennorFlash, FailuresSayWhatTheDialogSaysAndExitWithOne)
         QString Err;
     };
     const Case cases[] = {
-        {{"--bad-ack", "P:2"}, Write(Image(200)), "Schreibfehler bei Byte 32.\n"},
-        {{"--unplug", "C"}, Write(Image(200)), "Schreibfehler bei Byte 0.\n"},
-        {{"--short-read", "1"}, Write(Image(600)), "Lesefehler bei Byte 128.\n"},
-        {{"--unplug", "f:2"}, Write(Image(600)), "Lesefehler bei Byte 256.\n"},
-        {{"--corrupt", "5:0xFF00"}, Write(Image(400)), "Fehler bei Byte 10\n"},
-        {{"--signature", "0x123456"}, Write(Image(400)), "Nicht gefunden!\n"},
+        {{"--bad-ack", "P:2"}, Write(ImageBytes(200)), "Schreibfehler bei Byte 32.\n"},
+        {{"--unplug", "C"}, Write(ImageBytes(200)), "Schreibfehler bei Byte 0.\n"},
+        {{"--short-read", "1"}, Write(ImageBytes(600)), "Lesefehler bei Byte 128.\n"},
+        {{"--unplug", "f:2"}, Write(ImageBytes(600)), "Lesefehler bei Byte 256.\n"},
+        {{"--corrupt", "5:0xFF00"}, Write(ImageBytes(400)), "Fehler bei Byte 10\n"},
+        {{"--signature", "0x123456"}, Write(ImageBytes(400)), "Nicht gefunden!\n"},
         {{}, Dir.Write(QStringLiteral("one.bin"), "\x01"), unreadable},
         {{}, fifo, unreadable},
         {{}, QStringLiteral("/dev/zero"), unreadable},
@@ -179,7 +170,7 @@ TEST_F(QuennorFlash, NamesThePortTheSystemRefused)
     Process.setProgram(QStringLiteral("setpriv"));
     Process.setArguments(Unprivileged::AsNobody(QStringLiteral("nogroup")) +
                          QStringList{QStringLiteral(QUENNOR_BINARY_DIR "/quennor-flash"), "--port",
-                                     refused.Path(), Write(Image(100))});
+                                     refused.Path(), Write(ImageBytes(100))});
     Process.start();
     const Outcome run = Finish();
     EXPECT_EQ(run.Code, 1);
@@ -190,7 +181,7 @@ TEST_F(QuennorFlash, NamesThePortTheSystemRefused)
 TEST_F(QuennorFlash, QuestionsAreAnsweredOnlyByYes)
 {
     BoardSim board({"--chip", "ATtiny26"});
-    const QString image = Write(Image(2050));
+    const QString image = Write(ImageBytes(2050));
     const QString refusal = QStringLiteral("Nicht geflasht: --yes beantwortet die Frage mit Ja.\n");
     {
         SCOPED_TRACE("another chip than the target");
@@ -210,7 +201,7 @@ TEST_F(QuennorFlash, QuestionsAreAnsweredOnlyByYes)
     const Outcome run = Run({"--port", board.Link(), "--target", "ATmega103", "--yes", image});
     EXPECT_EQ(run.Code, 0) << run.Err.toStdString();
     EXPECT_TRUE(run.Out.contains(SizeQuestion.chopped(1) + " Ja (--yes)\n"));
-    EXPECT_EQ(board.FlashBytes(2048), Image(2050).left(2048));
+    EXPECT_EQ(board.FlashBytes(2048), ImageBytes(2050).left(2048));
 }
 
 TEST_F(QuennorFlash, ReadsAndWritesTheFusesOfAnATtiny26)
@@ -250,7 +241,7 @@ TEST_F(QuennorFlash, CtrlCEndsThePassCleanlyAndTwiceAtOnce)
 {
     {
         BoardSim board({"--chip", "ATmega103", "--pace", "115200"});
-        Start({"--port", board.Link(), Write(Image(20000))});
+        Start({"--port", board.Link(), Write(ImageBytes(20000))});
         AwaitFrame(board, 'P');
         ::kill(pid_t(Process.processId()), SIGINT);
         const Outcome run = Finish();
@@ -262,7 +253,7 @@ TEST_F(QuennorFlash, CtrlCEndsThePassCleanlyAndTwiceAtOnce)
         EXPECT_TRUE(board.PortFree());
     }
     BoardSim board({"--chip", "ATmega103", "--erase-ms", "30000"});
-    Start({"--port", board.Link(), Write(Image(200))});
+    Start({"--port", board.Link(), Write(ImageBytes(200))});
     AwaitFrame(board, 'C');
     ::kill(pid_t(Process.processId()), SIGINT);
     AwaitDelivery(SIGINT);
@@ -275,7 +266,7 @@ TEST_F(QuennorFlash, CtrlCEndsThePassCleanlyAndTwiceAtOnce)
 TEST_F(QuennorFlash, GoesOnWhenItsOutputIsNoLongerRead)
 {
     BoardSim board({"--chip", "ATtiny26"});
-    const QByteArray image = Image(2048);
+    const QByteArray image = ImageBytes(2048);
     int ends[2] = {};
     ASSERT_EQ(pipe(ends), 0);
     ::close(ends[0]);
@@ -294,7 +285,7 @@ TEST_F(QuennorFlash, DrawsOneLinePerPhaseOnATerminal)
 {
     BoardSim board({"--chip", "ATtiny26"});
     const QString command = QStringLiteral(QUENNOR_BINARY_DIR "/quennor-flash --port ") +
-                            board.Link() + QLatin1Char(' ') + Write(Image(2048));
+                            board.Link() + QLatin1Char(' ') + Write(ImageBytes(2048));
     Process.setProgram(QStringLiteral("script"));
     Process.setArguments({"-qec", command, "/dev/null"});
     Process.start();
@@ -312,7 +303,7 @@ TEST_F(QuennorFlash, DrawsOneLinePerPhaseOnATerminal)
 
 TEST_F(QuennorFlash, BadUsageExitsWith64AndTheUsage)
 {
-    const QString image = Write(Image(10));
+    const QString image = Write(ImageBytes(10));
     const QList<QStringList> cases = {
         {},
         {"--bogus", image},

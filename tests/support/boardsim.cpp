@@ -172,6 +172,14 @@ void BoardSim::Stop()
     }
 }
 
+QByteArray ImageBytes(int bytes, int seed)
+{
+    QByteArray image(bytes, Qt::Uninitialized);
+    for (int i = 0; i < bytes; ++i)
+        image[i] = char((i * 37 + seed * 11 + i / 256) % 251);
+    return image;
+}
+
 RefusedDevice::RefusedDevice()
 {
     EXPECT_EQ(chmod(QFile::encodeName(FTerminal.Path()).constData(), 0), 0);

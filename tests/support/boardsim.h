@@ -65,6 +65,10 @@ private:
     int FDumps = 0;
 };
 
+// An image of that many bytes for a board's flash, in which no two bytes make a word 0xFFFF, so an
+// unwritten (erased) word never passes for image data. Another seed gives other bytes.
+QByteArray ImageBytes(int bytes, int seed = 1);
+
 // A pseudo-terminal whose device only root may open, for tests of a port the system refuses;
 // this process keeps its master.
 class RefusedDevice final
