@@ -2,11 +2,13 @@
 
 #include <QThread>
 
+#include "programmer/devicetable.h"
 #include "programmer/flashtexts.h"
 
 namespace {
 
 constexpr int ATtiny26 = 11;
+static_assert(DeviceTable[ATtiny26].Name == "ATtiny26", "the fuse steps know this chip's row");
 // The chip needs time to burn a fuse byte before it takes the next instruction.
 constexpr int BurnMilliseconds = 100;
 
