@@ -14,7 +14,7 @@
 #include <QTextBlock>
 
 #include "app/main.h"
-#include "app/sourceedit.h"
+#include "editor/sourceedit.h"
 #include "platform/textfile.h"
 #include "support/scriptedprompts.h"
 

@@ -20,7 +20,7 @@
 #include <QTreeWidget>
 
 #include "app/finddialog.h"
-#include "app/sourceedit.h"
+#include "editor/sourceedit.h"
 #include "dialogs/about.h"
 #include "dialogs/flashstatus.h"
 #include "dialogs/fusebits.h"

@@ -6,8 +6,8 @@
 #include <QPlainTextEdit>
 #include <QStatusBar>
 
-#include "app/documenttext.h"
-#include "app/targetdirective.h"
+#include "editor/documenttext.h"
+#include "editor/targetdirective.h"
 #include "dialogs/prompts.h"
 #include "mru/regmru.h"
 

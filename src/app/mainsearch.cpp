@@ -3,9 +3,9 @@
 
 #include <QPlainTextEdit>
 
-#include "app/documenttext.h"
+#include "editor/documenttext.h"
 #include "app/finddialog.h"
-#include "app/textsearch.h"
+#include "editor/textsearch.h"
 #include "dialogs/prompts.h"
 
 void TMainFM::ShowFindDialog(FindDialog* dialog)

@@ -1,4 +1,4 @@
-#include "app/sourceedit.h"
+#include "editor/sourceedit.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -12,7 +12,7 @@
 
 #include "app/finddialog.h"
 #include "app/main.h"
-#include "app/syntaxcolours.h"
+#include "editor/syntaxcolours.h"
 #include "support/scriptedprompts.h"
 #include "support/tempdir.h"
 

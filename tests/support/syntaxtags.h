@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/syntax.h"
+#include "editor/syntax.h"
 
 // A line's tokens as the scanner tests compare them: each as tag:text, separated by blanks, the
 // tag a letter for the token's kind ("k:int n:3").

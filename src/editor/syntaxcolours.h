@@ -5,7 +5,7 @@
 #include <QColor>
 #include <QTextCharFormat>
 
-#include "app/syntax.h"
+#include "editor/syntax.h"
 
 class QPalette;
 

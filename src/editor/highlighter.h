@@ -8,7 +8,7 @@
 #include <QTextCharFormat>
 #include <QTimer>
 
-#include "app/syntax.h"
+#include "editor/syntax.h"
 
 class QTextDocument;
 

@@ -1,4 +1,4 @@
-#include "app/listingsyntax.h"
+#include "editor/listingsyntax.h"
 
 #include <QString>
 #include <QStringList>

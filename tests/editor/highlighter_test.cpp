@@ -1,4 +1,4 @@
-#include "app/highlighter.h"
+#include "editor/highlighter.h"
 
 #include <random>
 
@@ -13,9 +13,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/csyntax.h"
-#include "app/syntaxcolours.h"
-#include "app/targetdirective.h"
+#include "editor/csyntax.h"
+#include "editor/syntaxcolours.h"
+#include "editor/targetdirective.h"
 #include "support/qtprinters.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/syntaxcolours.h"
+#include "editor/syntaxcolours.h"
 
 #include <cmath>
 

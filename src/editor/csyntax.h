@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/syntax.h"
+#include "editor/syntax.h"
 
 // The C scanner: comments (also across lines), string and character literals with their
 // escapes, numbers, keywords, the common integer types and preprocessor directives. A line

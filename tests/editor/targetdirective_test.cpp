@@ -1,4 +1,4 @@
-#include "app/targetdirective.h"
+#include "editor/targetdirective.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
-#include "app/listingsyntax.h"
+#include "editor/listingsyntax.h"
 
 #include <algorithm>
 
-#include "app/csyntax.h"
+#include "editor/csyntax.h"
 
 namespace {
 

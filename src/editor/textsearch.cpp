@@ -1,4 +1,4 @@
-#include "app/textsearch.h"
+#include "editor/textsearch.h"
 
 #include <utility>
 #include <vector>

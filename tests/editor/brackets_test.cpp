@@ -1,12 +1,12 @@
-#include "app/brackets.h"
+#include "editor/brackets.h"
 
 #include <QPlainTextDocumentLayout>
 #include <QTextDocument>
 
 #include <gtest/gtest.h>
 
-#include "app/csyntax.h"
-#include "app/highlighter.h"
+#include "editor/csyntax.h"
+#include "editor/highlighter.h"
 
 namespace {
 

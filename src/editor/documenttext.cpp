@@ -1,4 +1,4 @@
-#include "app/documenttext.h"
+#include "editor/documenttext.h"
 
 #include <array>
 #include <utility>

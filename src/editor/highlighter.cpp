@@ -1,4 +1,4 @@
-#include "app/highlighter.h"
+#include "editor/highlighter.h"
 
 #include <algorithm>
 
@@ -6,7 +6,7 @@
 #include <QTextDocument>
 #include <QTextLayout>
 
-#include "app/targetdirective.h"
+#include "editor/targetdirective.h"
 
 namespace {
 

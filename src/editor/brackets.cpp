@@ -1,4 +1,4 @@
-#include "app/brackets.h"
+#include "editor/brackets.h"
 
 #include <algorithm>
 #include <string_view>
@@ -7,7 +7,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
-#include "app/highlighter.h"
+#include "editor/highlighter.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <QPlainTextEdit>
 
-#include "app/syntaxcolours.h"
+#include "editor/syntaxcolours.h"
 
 class Highlighter;
 

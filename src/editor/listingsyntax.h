@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/syntax.h"
+#include "editor/syntax.h"
 
 // The scanner for the assembler's listing: on a code line the listing's line number, the
 // address, the opcode bytes and the instruction's mnemonic (or label, or assembler directive)

@@ -1,15 +1,15 @@
-#include "app/sourceedit.h"
+#include "editor/sourceedit.h"
 
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QTextBlock>
 
-#include "app/brackets.h"
-#include "app/csyntax.h"
-#include "app/documenttext.h"
-#include "app/highlighter.h"
-#include "app/listingsyntax.h"
+#include "editor/brackets.h"
+#include "editor/csyntax.h"
+#include "editor/documenttext.h"
+#include "editor/highlighter.h"
+#include "editor/listingsyntax.h"
 
 namespace {
 

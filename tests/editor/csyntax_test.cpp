@@ -1,4 +1,4 @@
-#include "app/csyntax.h"
+#include "editor/csyntax.h"
 
 #include <QString>
 #include <QStringList>
