@@ -88,7 +88,7 @@ bool TBuilder::RunStep(const TToolStep& step, const TBuildFiles& files)
     const QString folder = files.Source.left(files.Source.lastIndexOf(QLatin1Char('/')) + 1);
     AddRow(step.Status);
     QStringList lines;
-    const bool succeeded = RunTool(step.CommandLine, -1, lines);
+    const bool succeeded = RunTool(step.Program, step.CommandLine, -1, lines);
     for (const QString& line : lines)
         if (OnRow)
             OnRow(SplitMessage(line, folder));

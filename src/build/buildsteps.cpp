@@ -48,30 +48,30 @@ TToolStep CompileStep(const QString& gccPath, std::string_view mcu, const QStrin
                    QLatin1String("-o ") + QuoteArgument(object);
     if (!listing.isEmpty())
         line += QLatin1String(" -Wa,-ahlms=") + QuoteArgument(listing);
-    return {Status("Kompiliere ", source), line};
+    return {Status("Kompiliere ", source), gccPath, line};
 }
 
 TToolStep LinkStep(const QString& gccPath, std::string_view mcu, const QString& object,
                    const QString& program)
 {
-    return {Status("Linke ", object), gccPath + QLatin1Char(' ') + QuoteArgument(object) +
-                                          QLatin1Char(' ') + QLatin1String("-Wl,--cref -mmcu=") +
-                                          Latin1(mcu) + QLatin1Char(' ') + QLatin1String("-o ") +
-                                          QuoteArgument(program)};
+    return {Status("Linke ", object), gccPath,
+            gccPath + QLatin1Char(' ') + QuoteArgument(object) + QLatin1Char(' ') +
+                QLatin1String("-Wl,--cref -mmcu=") + Latin1(mcu) + QLatin1Char(' ') +
+                QLatin1String("-o ") + QuoteArgument(program)};
 }
 
 TToolStep HexStep(const QString& objcopyPath, const QString& program, const QString& hex)
 {
-    return {Status("Konvertiere ", hex), objcopyPath + QLatin1String(" -O ihex ") +
-                                             QuoteArgument(program) + QLatin1Char(' ') +
-                                             QuoteArgument(hex)};
+    return {Status("Konvertiere ", hex), objcopyPath,
+            objcopyPath + QLatin1String(" -O ihex ") + QuoteArgument(program) + QLatin1Char(' ') +
+                QuoteArgument(hex)};
 }
 
 TToolStep BinaryStep(const QString& objcopyPath, const QString& program, const QString& binary)
 {
-    return {Status("Konvertiere ", binary), objcopyPath + QLatin1String(" -O binary ") +
-                                                QuoteArgument(program) + QLatin1Char(' ') +
-                                                QuoteArgument(binary)};
+    return {Status("Konvertiere ", binary), objcopyPath,
+            objcopyPath + QLatin1String(" -O binary ") + QuoteArgument(program) + QLatin1Char(' ') +
+                QuoteArgument(binary)};
 }
 
 // A FIFO in the image's place would wait for a writer that never comes, also one put there after

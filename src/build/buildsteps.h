@@ -22,10 +22,12 @@ QString ChangeFileExt(const QString& path, const QString& extension);
 
 TBuildFiles BuildFiles(const QString& source);
 
-// One tool run of a build: the row shown before it starts and the command line it runs.
+// One tool run of a build: the row shown before it starts, the program it starts and the command
+// line it runs, which names the program first.
 struct TToolStep
 {
     QString Status;
+    QString Program;
     QString CommandLine;
 };
 

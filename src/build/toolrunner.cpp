@@ -3,7 +3,6 @@
 #include <utility>
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QProcess>
 
 #include "platform/textfile.h"
@@ -62,20 +61,6 @@ QStringList SplitArguments(QStringView text)
     return arguments;
 }
 
-// The length of the shortest blank-ended prefix before the first quote that names an existing
-// file, or 0. A program installed below a folder with blanks is thus found without quotes.
-qsizetype UnquotedProgramLength(QStringView line)
-{
-    const qsizetype quote = line.indexOf(QLatin1Char('"'));
-    const QStringView head = quote < 0 ? line : line.left(quote);
-    for (qsizetype i = 1; i <= head.size(); ++i) {
-        const bool candidate = i == head.size() ? quote < 0 : IsBlank(head[i]);
-        if (candidate && QFileInfo(head.left(i).toString()).isFile())
-            return i;
-    }
-    return 0;
-}
-
 } // namespace
 
 QStringList SplitOutputLines(const QByteArray& bytes)
@@ -95,18 +80,18 @@ QStringList SplitOutputLines(const QByteArray& bytes)
     return lines;
 }
 
-TCommandLine SplitCommandLine(const QString& commandLine)
+QStringList CommandArguments(const QString& program, const QString& commandLine)
 {
     QStringView line(commandLine);
     while (!line.isEmpty() && IsBlank(line.front()))
         line = line.mid(1);
-    if (const qsizetype length = UnquotedProgramLength(line))
-        return {line.left(length).toString(), SplitArguments(line.mid(length))};
+    if (!program.isEmpty() && line.startsWith(program) &&
+        (line.size() == program.size() || IsBlank(line[program.size()])))
+        return SplitArguments(line.mid(program.size()));
     QStringList arguments = SplitArguments(line);
-    if (arguments.isEmpty())
-        return {};
-    QString program = arguments.takeFirst();
-    return {std::move(program), std::move(arguments)};
+    if (!arguments.isEmpty())
+        arguments.removeFirst();
+    return arguments;
 }
 
 // Backslashes are doubled only where a quote follows them, the closing one included, so that a
@@ -128,14 +113,13 @@ QString QuoteArgument(const QString& text)
     return quoted + QString(backslashes, QLatin1Char('\\')) + QLatin1Char('"');
 }
 
-bool RunTool(const QString& commandLine, int timeOut, QStringList& output)
+bool RunTool(const QString& program, const QString& commandLine, int timeOut, QStringList& output)
 {
-    const TCommandLine command = SplitCommandLine(commandLine);
-    if (command.Program.isEmpty())
+    if (program.isEmpty())
         return false;
     QProcess process;
-    process.setProgram(command.Program);
-    process.setArguments(command.Arguments);
+    process.setProgram(program);
+    process.setArguments(CommandArguments(program, commandLine));
     process.setWorkingDirectory(QCoreApplication::applicationDirPath());
     // Standard output is never looked at; sending it to the null device keeps a tool that writes
     // a lot there (the linker's cross-reference table) from filling a pipe and waiting forever.

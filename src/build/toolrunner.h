@@ -10,22 +10,17 @@
 // are, so that the tools' echo of a source line shows its characters.
 QStringList SplitOutputLines(const QByteArray& bytes);
 
-// A command line taken apart: the program to start and its arguments.
-struct TCommandLine
-{
-    QString Program;
-    QStringList Arguments;
-};
+// The arguments of a command line that names its program first, split by the convention
+// QuoteArgument quotes for. A line that begins with the program's path as it is (unquoted, blanks
+// and all) has its arguments after it; any other line has them after its first part.
+QStringList CommandArguments(const QString& program, const QString& commandLine);
 
-// Splits a command line by the convention QuoteArgument quotes for. The program path at the
-// front may be unquoted and hold blanks: it is the shortest blank-separated prefix that names an
-// existing file.
-TCommandLine SplitCommandLine(const QString& commandLine);
-
-// Encloses a path in double quotes so that SplitCommandLine gives it back unchanged.
+// Encloses a path in double quotes so that CommandArguments gives it back unchanged.
 QString QuoteArgument(const QString& text);
 
-// Runs the command line as a child process in the program's directory and appends the non-blank
-// lines of its error output to output. True when the child ran and exited with code 0; a child
-// that cannot be started adds nothing. timeOut is in milliseconds, -1 waits without limit.
-bool RunTool(const QString& commandLine, int timeOut, QStringList& output);
+// Runs program with the arguments of the command line as a child process in the program's
+// directory and appends the non-blank lines of its error output to output. The program is given
+// apart, so that a path with blanks is never split to find it. True when the child ran and
+// exited with code 0; a child that cannot be started adds nothing. timeOut is in milliseconds,
+// -1 waits without limit.
+bool RunTool(const QString& program, const QString& commandLine, int timeOut, QStringList& output);

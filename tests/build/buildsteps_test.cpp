@@ -38,7 +38,7 @@ struct TRun
 TRun RunStep(const TToolStep& step)
 {
     TRun run;
-    run.Ok = RunTool(step.CommandLine, TestTimeOut, run.Lines);
+    run.Ok = RunTool(step.Program, step.CommandLine, TestTimeOut, run.Lines);
     return run;
 }
 

@@ -73,15 +73,13 @@ TEST(QuoteArgument, QuotesSoThatTheSplitterGivesTheTextBack)
     QString line = QStringLiteral("tool");
     for (const QString& text : texts)
         line += QLatin1Char(' ') + QuoteArgument(text);
-    const TCommandLine split = SplitCommandLine(line);
-    EXPECT_EQ(split.Program, QStringLiteral("tool"));
-    EXPECT_EQ(split.Arguments, texts);
+    EXPECT_EQ(CommandArguments(QStringLiteral("tool"), line), texts);
 }
 
-TEST(SplitCommandLine, FollowsTheBackslashAndQuoteConvention)
+TEST(CommandArguments, FollowsTheBackslashAndQuoteConvention)
 {
     const auto arguments = [](const char* line) {
-        return SplitCommandLine(line).Arguments;
+        return CommandArguments(QStringLiteral("p"), line);
     };
     EXPECT_EQ(arguments("p a\\b \\\\x"), (QStringList{"a\\b", "\\\\x"}));
     EXPECT_EQ(arguments("p \\\\\"x y\""), QStringList{"\\x y"});
@@ -89,13 +87,16 @@ TEST(SplitCommandLine, FollowsTheBackslashAndQuoteConvention)
     EXPECT_EQ(arguments("p \\\\\\\"x"), QStringList{"\\\"x"});
     EXPECT_EQ(arguments("p -I\"/a b/\" \"\" x\"y z\"w"), (QStringList{"-I/a b/", "", "xy zw"}));
     EXPECT_EQ(arguments("  p \t a  "), QStringList{"a"});
-    EXPECT_EQ(SplitCommandLine("\"/my dir/p\" a").Program, QStringLiteral("/my dir/p"));
-    EXPECT_TRUE(SplitCommandLine("   ").Program.isEmpty());
+    EXPECT_EQ(arguments("   "), QStringList{});
+    EXPECT_EQ(arguments("pq a"), QStringList{"a"}) << "only a whole first part is the program";
+    EXPECT_EQ(CommandArguments(QStringLiteral("/my dir/p"), "\"/my dir/p\" a"), QStringList{"a"});
+    EXPECT_EQ(CommandArguments(QStringLiteral("/my dir/p"), "/my dir/p -c \"a b.c\""),
+              (QStringList{"-c", "a b.c"}));
 }
 
 // The convention's own examples, the doubled quote inside a quoted part among them, and random
 // texts given back whole after quoting.
-TEST(SplitCommandLine, ReadsTheConventionsExamplesAndEveryQuotedText)
+TEST(CommandArguments, ReadsTheConventionsExamplesAndEveryQuotedText)
 {
     const std::pair<const char*, QStringList> examples[] = {
         {R"("abc" d e)", {"abc", "d", "e"}},
@@ -107,7 +108,8 @@ TEST(SplitCommandLine, ReadsTheConventionsExamplesAndEveryQuotedText)
         {R"(""" x)", {R"(" x)"}},
     };
     for (const auto& [line, expected] : examples)
-        EXPECT_EQ(SplitCommandLine(QStringLiteral("p ") + QLatin1String(line)).Arguments, expected)
+        EXPECT_EQ(CommandArguments(QStringLiteral("p"), QStringLiteral("p ") + QLatin1String(line)),
+                  expected)
             << line;
 
     std::mt19937 random(2612);
@@ -122,32 +124,8 @@ TEST(SplitCommandLine, ReadsTheConventionsExamplesAndEveryQuotedText)
             texts << text;
             line += QLatin1Char(' ') + QuoteArgument(text);
         }
-        ASSERT_EQ(SplitCommandLine(line).Arguments, texts) << line.toStdString();
+        ASSERT_EQ(CommandArguments(QStringLiteral("p"), line), texts) << line.toStdString();
     }
-}
-
-TEST(SplitCommandLine, FindsAnUnquotedProgramPathWithBlanks)
-{
-    TempDir dir;
-    QDir(dir.Path({})).mkpath(QStringLiteral("my tools/bin"));
-    const QString tool = dir.Write(QStringLiteral("my tools/bin/avr gcc"), "");
-    const QString base = dir.Path(QStringLiteral("my tools/bin/avr"));
-
-    TCommandLine split = SplitCommandLine(tool + " -c \"a b.c\"");
-    EXPECT_EQ(split.Program, tool);
-    EXPECT_EQ(split.Arguments, (QStringList{"-c", "a b.c"}));
-    EXPECT_EQ(SplitCommandLine(tool).Program, tool);
-
-    SCOPED_TRACE("the shortest existing prefix wins, as the system's process start does");
-    dir.Write(QStringLiteral("my tools/bin/avr"), "");
-    split = SplitCommandLine(tool + " -c");
-    EXPECT_EQ(split.Program, base);
-    EXPECT_EQ(split.Arguments, (QStringList{"gcc", "-c"}));
-
-    SCOPED_TRACE("nothing exists: the first blank ends the program");
-    split = SplitCommandLine(dir.Path(QStringLiteral("none here")) + " -c");
-    EXPECT_EQ(split.Program, dir.Path(QStringLiteral("none")));
-    EXPECT_EQ(split.Arguments, (QStringList{"here", "-c"}));
 }
 
 TEST(RunTool, PassesExactlyTheQuotedArgumentsInTheProgramDirectory)
@@ -166,11 +144,29 @@ TEST(RunTool, PassesExactlyTheQuotedArgumentsInTheProgramDirectory)
         line += QLatin1Char(' ') + QuoteArgument(argument);
 
     QStringList output{QStringLiteral("kept")};
-    EXPECT_TRUE(RunTool(line, TestTimeOut, output));
+    EXPECT_TRUE(RunTool(tool, line, TestTimeOut, output));
     EXPECT_EQ(output, QStringList{"kept"});
     EXPECT_EQ(RecordedArguments(record),
               QStringList{QDir(QCoreApplication::applicationDirPath()).canonicalPath()} +
                   arguments);
+}
+
+// Installed below "sp ace", the program must not be taken for "sp" followed by arguments, even
+// when a program of that name exists.
+TEST(RunTool, StartsTheProgramItIsGivenWhateverItsPathHolds)
+{
+    TempDir dir;
+    QDir(dir.Path({})).mkpath(QStringLiteral("sp ace/app/bin"));
+    const QString record = dir.Path(QStringLiteral("argv"));
+    const QString impostor = dir.Path(QStringLiteral("impostor ran"));
+    WriteScript(dir, QStringLiteral("sp"), "touch \"" + impostor.toUtf8() + "\"\n");
+    const QString tool = WriteScript(dir, QStringLiteral("sp ace/app/bin/avr-gcc"),
+                                     "printf '%s\\0' \"$@\" > \"" + record.toUtf8() + "\"\n");
+
+    QStringList output;
+    EXPECT_TRUE(RunTool(tool, tool + " -c \"a b.c\"", TestTimeOut, output));
+    EXPECT_EQ(RecordedArguments(record), (QStringList{"-c", "a b.c"}));
+    EXPECT_FALSE(QFile::exists(impostor));
 }
 
 TEST(RunTool, KeepsTheErrorLinesAndReportsTheExitCode)
@@ -182,17 +178,17 @@ TEST(RunTool, KeepsTheErrorLinesAndReportsTheExitCode)
                     "printf 'first\\r\\n\\r\\nsecond\\n\\nthird\\rlast without end' >&2\n"
                     "exit \"$1\"\n");
     QStringList output{QStringLiteral("before")};
-    EXPECT_TRUE(RunTool(tool + " 0", TestTimeOut, output));
+    EXPECT_TRUE(RunTool(tool, tool + " 0", TestTimeOut, output));
     EXPECT_EQ(output, (QStringList{"before", "first", "second", "third", "last without end"}));
 
     output.clear();
-    EXPECT_FALSE(RunTool(tool + " 1", TestTimeOut, output));
+    EXPECT_FALSE(RunTool(tool, tool + " 1", TestTimeOut, output));
     EXPECT_EQ(output, (QStringList{"first", "second", "third", "last without end"}));
 
     SCOPED_TRACE("a child killed by a signal has failed, even without a line");
     const QString crash = WriteScript(dir, QStringLiteral("crash"), "kill -SEGV $$\n");
     output.clear();
-    EXPECT_FALSE(RunTool(crash, TestTimeOut, output));
+    EXPECT_FALSE(RunTool(crash, crash, TestTimeOut, output));
     EXPECT_TRUE(output.isEmpty());
 }
 
@@ -200,11 +196,11 @@ TEST(RunTool, AMissingToolFailsAndAddsNothing)
 {
     TempDir dir;
     QStringList output{QStringLiteral("before")};
-    EXPECT_FALSE(
-        RunTool(dir.Path(QStringLiteral("bin/avr-gcc")) + " -c \"x.c\"", TestTimeOut, output));
-    EXPECT_FALSE(
-        RunTool(dir.Write(QStringLiteral("not executable"), "") + " -c", TestTimeOut, output));
-    EXPECT_FALSE(RunTool(QString(), TestTimeOut, output));
+    const QString missing = dir.Path(QStringLiteral("bin/avr-gcc"));
+    EXPECT_FALSE(RunTool(missing, missing + " -c \"x.c\"", TestTimeOut, output));
+    const QString plain = dir.Write(QStringLiteral("not executable"), "");
+    EXPECT_FALSE(RunTool(plain, plain + " -c", TestTimeOut, output));
+    EXPECT_FALSE(RunTool(QString(), QStringLiteral("x"), TestTimeOut, output));
     EXPECT_EQ(output, QStringList{"before"});
 }
 
@@ -216,7 +212,7 @@ TEST(RunTool, DoesNotHangOnAToolThatFloodsBothStreams)
                                      "yes 'error line' | head -n 100000 >&2\n"
                                      "exit 1\n");
     QStringList output;
-    EXPECT_FALSE(RunTool(tool, TestTimeOut, output));
+    EXPECT_FALSE(RunTool(tool, tool, TestTimeOut, output));
     ASSERT_EQ(output.size(), 100000);
     EXPECT_EQ(output.count(QStringLiteral("error line")), 100000);
 }
@@ -227,6 +223,6 @@ TEST(RunTool, GivesUpOnAToolThatOutlivesItsTimeOut)
     const QString tool =
         WriteScript(dir, QStringLiteral("slow"), "echo started >&2\nexec sleep 30\n");
     QStringList output;
-    EXPECT_FALSE(RunTool(tool, 200, output));
+    EXPECT_FALSE(RunTool(tool, tool, 200, output));
     EXPECT_TRUE(output.isEmpty());
 }
