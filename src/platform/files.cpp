@@ -1,10 +1,17 @@
 #include "platform/files.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
+
+namespace {
+
+constexpr qint64 GrowthChunk = 64 * 1024;
+
+} // namespace
 
 std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes)
 {
@@ -25,9 +32,23 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes)
         ::close(fd);
         return std::nullopt;
     }
-    QByteArray bytes = maxBytes < 0 ? file.readAll() : file.read(maxBytes);
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
+    if (maxBytes < 0) {
+        QByteArray bytes = file.readAll();
+        return file.error() == QFileDevice::NoError ? std::optional(bytes) : std::nullopt;
+    }
+    // QFile reserves the whole request before it reads, so a generous limit would cost a buffer of
+    // its size for every small file: ask for what the file holds, and go on only if it grew.
+    QByteArray bytes;
+    qint64 request = std::min(maxBytes, qint64(status.st_size) + 1);
+    while (request > 0) {
+        const QByteArray chunk = file.read(request);
+        if (file.error() != QFileDevice::NoError)
+            return std::nullopt;
+        bytes += chunk;
+        if (chunk.size() < request)
+            break;
+        request = std::min(maxBytes - bytes.size(), GrowthChunk);
+    }
     return bytes;
 }
 
