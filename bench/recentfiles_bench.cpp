@@ -72,18 +72,19 @@ Times Measure(const QByteArray& store, bool inMenu)
     owner.setObjectName(QStringLiteral("MainFM"));
     QMenu menu;
     auto mru = std::make_unique<TRegMru>(owner);
-    mru->SetMaxItems(10);
-    mru->SetLazyWrite(false);
-    mru->ApplicationName = QStringLiteral("Quennor");
-    mru->CompanyName = QStringLiteral("Tarnwick");
-    mru->ApplicationVersion = QStringLiteral("MRU");
-    mru->SerializeList = true;
     if (inMenu)
         mru->MenuItem = &menu;
+    MruList& list = mru->List();
+    list.SetMaxItems(10);
+    list.SetLazyWrite(false);
+    list.ApplicationName = QStringLiteral("Quennor");
+    list.CompanyName = QStringLiteral("Tarnwick");
+    list.ApplicationVersion = QStringLiteral("MRU");
+    list.SerializeList = true;
     Times times;
     QElapsedTimer timer;
     timer.start();
-    mru->Loaded();
+    list.Loaded();
     times.Start = Seconds(timer);
     mru->AddItem(QStringLiteral("/home/jörg/neu.c"));
     timer.restart();

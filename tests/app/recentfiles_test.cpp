@@ -147,7 +147,7 @@ TEST_F(RecentFiles, LongAndCaseTwinPathsReopenTheRightFile)
         Entry(choice.Index)->trigger();
         EXPECT_EQ(main.FileName(), choice.Path);
         EXPECT_EQ(main.Editor()->toPlainText(), choice.Text);
-        EXPECT_EQ(main.RecentFiles()->Entries()[0].FileName, choice.Path);
+        EXPECT_EQ(main.RecentFiles()->List().Entries()[0].FileName, choice.Path);
     }
 }
 
