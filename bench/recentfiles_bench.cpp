@@ -18,7 +18,8 @@
 #include <QMenu>
 #include <QTemporaryDir>
 
-#include "mru/regmru.h"
+#include "app/regmru.h"
+#include "mru/mrulist.h"
 #include "platform/keystore.h"
 
 namespace {
@@ -59,7 +60,8 @@ double Seconds(const QElapsedTimer& timer)
     return double(timer.nsecsElapsed()) / 1e9;
 }
 
-// One start and exit from the given store, set up as the main window sets up its list.
+// One start and exit from the given store, set up as the main window sets up its list: the list
+// alone, or shown in a menu.
 Times Measure(const QByteArray& store, bool inMenu)
 {
     const QString hive = KeyStore::HiveFileName(TRootKey::HKeyCurrentUser);
@@ -69,16 +71,21 @@ Times Measure(const QByteArray& store, bool inMenu)
         std::exit(2);
     file.close();
     QObject owner;
-    owner.setObjectName(QStringLiteral("MainFM"));
     QMenu menu;
-    auto mru = std::make_unique<TRegMru>(owner);
-    if (inMenu)
-        mru->MenuItem = &menu;
-    MruList& list = mru->List();
+    std::unique_ptr<TRegMru> shown;
+    std::unique_ptr<MruList> alone;
+    if (inMenu) {
+        shown = std::make_unique<TRegMru>(owner);
+        shown->MenuItem = &menu;
+    } else {
+        alone = std::make_unique<MruList>();
+    }
+    MruList& list = shown ? shown->List() : *alone;
     list.SetMaxItems(10);
     list.SetLazyWrite(false);
     list.ApplicationName = QStringLiteral("Quennor");
     list.CompanyName = QStringLiteral("Tarnwick");
+    list.OwnerName = QStringLiteral("MainFM");
     list.ApplicationVersion = QStringLiteral("MRU");
     list.SerializeList = true;
     Times times;
@@ -86,9 +93,10 @@ Times Measure(const QByteArray& store, bool inMenu)
     timer.start();
     list.Loaded();
     times.Start = Seconds(timer);
-    mru->AddItem(QStringLiteral("/home/jörg/neu.c"));
+    list.AddItem(QStringLiteral("/home/jörg/neu.c"));
     timer.restart();
-    mru.reset();
+    shown.reset();
+    alone.reset();
     times.Exit = Seconds(timer);
     return times;
 }

@@ -20,12 +20,12 @@
 #include <QTreeWidget>
 
 #include "app/finddialog.h"
+#include "app/regmru.h"
 #include "dialogs/about.h"
 #include "dialogs/flashstatus.h"
 #include "dialogs/fusebits.h"
 #include "dialogs/prompts.h"
 #include "editor/sourceedit.h"
-#include "mru/regmru.h"
 #include "platform/fileerror.h"
 #include "programmer/devicetable.h"
 

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "app/main.h"
-#include "mru/regmru.h"
+#include "app/regmru.h"
 #include "support/scriptedprompts.h"
 #include "support/tempdir.h"
 

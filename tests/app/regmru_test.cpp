@@ -1,4 +1,4 @@
-#include "mru/regmru.h"
+#include "app/regmru.h"
 
 #include <memory>
 
