@@ -123,7 +123,7 @@ TMainFM::TMainFM(Prompts& prompts, QStringList arguments, QString appDir)
 
 TMainFM::~TMainFM()
 {
-    // Written back while the File menu it numbers is still whole.
+    // The recent-files list is written back first, before the window takes its children apart.
     delete MainMRU;
     // The base class still destroys the children, which lose the focus and emit on the way; the
     // handlers must not run on a window that is no longer a TMainFM.
