@@ -18,7 +18,8 @@
 #include <QMenu>
 #include <QTemporaryDir>
 
-#include "mru/regmru.h"
+#include "app/regmru.h"
+#include "mru/mrulist.h"
 #include "platform/keystore.h"
 
 namespace {
@@ -59,7 +60,8 @@ double Seconds(const QElapsedTimer& timer)
     return double(timer.nsecsElapsed()) / 1e9;
 }
 
-// One start and exit from the given store, set up as the main window sets up its list.
+// One start and exit from the given store, set up as the main window sets up its list: the list
+// alone, or shown in a menu.
 Times Measure(const QByteArray& store, bool inMenu)
 {
     const QString hive = KeyStore::HiveFileName(TRootKey::HKeyCurrentUser);
@@ -69,25 +71,32 @@ Times Measure(const QByteArray& store, bool inMenu)
         std::exit(2);
     file.close();
     QObject owner;
-    owner.setObjectName(QStringLiteral("MainFM"));
     QMenu menu;
-    auto mru = std::make_unique<TRegMru>(owner);
-    mru->SetMaxItems(10);
-    mru->SetLazyWrite(false);
-    mru->ApplicationName = QStringLiteral("Quennor");
-    mru->CompanyName = QStringLiteral("Tarnwick");
-    mru->ApplicationVersion = QStringLiteral("MRU");
-    mru->SerializeList = true;
-    if (inMenu)
-        mru->MenuItem = &menu;
+    std::unique_ptr<TRegMru> shown;
+    std::unique_ptr<MruList> alone;
+    if (inMenu) {
+        shown = std::make_unique<TRegMru>(owner);
+        shown->MenuItem = &menu;
+    } else {
+        alone = std::make_unique<MruList>();
+    }
+    MruList& list = shown ? shown->List() : *alone;
+    list.SetMaxItems(10);
+    list.SetLazyWrite(false);
+    list.ApplicationName = QStringLiteral("Quennor");
+    list.CompanyName = QStringLiteral("Tarnwick");
+    list.OwnerName = QStringLiteral("MainFM");
+    list.ApplicationVersion = QStringLiteral("MRU");
+    list.SerializeList = true;
     Times times;
     QElapsedTimer timer;
     timer.start();
-    mru->Loaded();
+    list.Loaded();
     times.Start = Seconds(timer);
-    mru->AddItem(QStringLiteral("/home/jörg/neu.c"));
+    list.AddItem(QStringLiteral("/home/jörg/neu.c"));
     timer.restart();
-    mru.reset();
+    shown.reset();
+    alone.reset();
     times.Exit = Seconds(timer);
     return times;
 }

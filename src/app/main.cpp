@@ -20,12 +20,12 @@
 #include <QTreeWidget>
 
 #include "app/finddialog.h"
-#include "editor/sourceedit.h"
+#include "app/regmru.h"
 #include "dialogs/about.h"
 #include "dialogs/flashstatus.h"
 #include "dialogs/fusebits.h"
 #include "dialogs/prompts.h"
-#include "mru/regmru.h"
+#include "editor/sourceedit.h"
 #include "platform/fileerror.h"
 #include "programmer/devicetable.h"
 
@@ -123,7 +123,7 @@ TMainFM::TMainFM(Prompts& prompts, QStringList arguments, QString appDir)
 
 TMainFM::~TMainFM()
 {
-    // Written back while the File menu it numbers is still whole.
+    // The recent-files list is written back first, before the window takes its children apart.
     delete MainMRU;
     // The base class still destroys the children, which lose the focus and emit on the way; the
     // handlers must not run on a window that is no longer a TMainFM.
@@ -529,13 +529,6 @@ void TMainFM::CreateRecentFiles()
 {
     MainMRU = new TRegMru(*this);
     MainMRU->setObjectName(QStringLiteral("MainMRU"));
-    MainMRU->SetMaxItems(10);
-    MainMRU->SetLazyWrite(false);
-    MainMRU->ApplicationName = QStringLiteral("Quennor");
-    MainMRU->CompanyName = QStringLiteral("Tarnwick");
-    MainMRU->OwnerName = QStringLiteral("MainFM");
-    MainMRU->ApplicationVersion = QStringLiteral("MRU");
-    MainMRU->SerializeList = true;
     MainMRU->MenuItem = FileMI;
     MainMRU->OnItemClick = [this](TRegMru&, QAction*, const QString& fileName, bool&) {
         MainMRUItemClick(fileName);
@@ -543,7 +536,15 @@ void TMainFM::CreateRecentFiles()
     MainMRU->OnClickError = [this](const std::exception& error) {
         ShowException(error);
     };
-    MainMRU->Loaded();
+    MruList& list = MainMRU->List();
+    list.SetMaxItems(10);
+    list.SetLazyWrite(false);
+    list.ApplicationName = QStringLiteral("Quennor");
+    list.CompanyName = QStringLiteral("Tarnwick");
+    list.OwnerName = QStringLiteral("MainFM");
+    list.ApplicationVersion = QStringLiteral("MRU");
+    list.SerializeList = true;
+    list.Loaded();
 }
 
 // Errors go on to the list, which then leaves the entry where it was.

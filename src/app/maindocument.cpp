@@ -6,10 +6,10 @@
 #include <QPlainTextEdit>
 #include <QStatusBar>
 
+#include "app/regmru.h"
+#include "dialogs/prompts.h"
 #include "editor/documenttext.h"
 #include "editor/targetdirective.h"
-#include "dialogs/prompts.h"
-#include "mru/regmru.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "app/main.h"
-#include "mru/regmru.h"
+#include "app/regmru.h"
 #include "support/scriptedprompts.h"
 #include "support/tempdir.h"
 
@@ -147,7 +147,7 @@ TEST_F(RecentFiles, LongAndCaseTwinPathsReopenTheRightFile)
         Entry(choice.Index)->trigger();
         EXPECT_EQ(main.FileName(), choice.Path);
         EXPECT_EQ(main.Editor()->toPlainText(), choice.Text);
-        EXPECT_EQ(main.RecentFiles()->Entries()[0].FileName, choice.Path);
+        EXPECT_EQ(main.RecentFiles()->List().Entries()[0].FileName, choice.Path);
     }
 }
 

@@ -1,14 +1,11 @@
-#include "mru/regmru.h"
+#include "mru/mrulist.h"
 
 #include <algorithm>
 #include <limits>
 #include <optional>
 
-#include <QAction>
-#include <QHash>
-#include <QMenu>
 #include <QScopeGuard>
-#include <QSet>
+#include <QStringList>
 
 namespace {
 
@@ -130,52 +127,67 @@ QString ShortName(const QString& name)
     return name.left(head) + QChar(0x2026) + name.right(tail);
 }
 
+} // namespace
+
 // '&' marks the accelerator in a caption, so one that belongs to the name is doubled. A tab
 // would start the shortcut column, so control characters show as the replacement sign.
-QString Caption(const QString& name)
+QString MruList::Caption(const QString& fileName)
 {
-    QString caption = ShortName(name).replace(QLatin1Char('&'), QLatin1String("&&"));
+    QString caption = ShortName(fileName).replace(QLatin1Char('&'), QLatin1String("&&"));
     for (QChar& c : caption)
         if (c.unicode() < 0x20 || c.unicode() == 0x7F)
             c = QChar::ReplacementCharacter;
     return caption;
 }
 
-} // namespace
-
-TRegMru::TRegMru(QObject& owner)
-    : QObject(&owner)
-    , OwnerName(owner.objectName())
-{}
-
-TRegMru::~TRegMru()
+QString MruList::NumberedCaption(int index, const QString& fileName)
 {
+    // Digits 1 to 8 are accelerators; 9 and 10 are not.
+    const QString number =
+        (index < 8 ? QStringLiteral("&") : QString()) + QString::number(index + 1);
+    return number + QLatin1Char(' ') + Caption(fileName);
+}
+
+MruList::~MruList()
+{
+    OnChange = nullptr;
     if (SerializeList && FLoaded)
         SaveToRegistry();
 }
 
-void TRegMru::SetMaxItems(int maxItems)
+// Tells OnChange once, when the outermost of nested operations ends.
+auto MruList::Change()
 {
-    FMaxItems = maxItems;
-    while (maxItems >= 0 && int(FEntries.size()) > maxItems)
-        RemoveItem(FItems.back());
+    ++FChanging;
+    return qScopeGuard([this] {
+        if (--FChanging == 0 && OnChange)
+            OnChange();
+    });
 }
 
-void TRegMru::SetLazyWrite(bool lazyWrite)
+void MruList::SetMaxItems(int maxItems)
+{
+    const auto change = Change();
+    FMaxItems = maxItems;
+    while (maxItems >= 0 && int(FEntries.size()) > maxItems)
+        RemoveItem(int(FEntries.size()) - 1);
+}
+
+void MruList::SetLazyWrite(bool lazyWrite)
 {
     FLazyWrite = lazyWrite;
     if (FRegistry)
         FRegistry->SetLazyWrite(lazyWrite);
 }
 
-void TRegMru::SetRootKey(TRootKey rootKey)
+void MruList::SetRootKey(TRootKey rootKey)
 {
     FRootKey = rootKey;
     if (FRegistry)
         FRegistry->SetRootKey(rootKey);
 }
 
-void TRegMru::SetActiveRegistry(bool active)
+void MruList::SetActiveRegistry(bool active)
 {
     if (!active) {
         FRegistry.reset();
@@ -185,152 +197,81 @@ void TRegMru::SetActiveRegistry(bool active)
     }
 }
 
-void TRegMru::Loaded()
+void MruList::Loaded()
 {
     FLoaded = true;
-    if (!SerializeList)
-        return;
-    LoadFromRegistry();
-    RenumberItems();
+    if (SerializeList)
+        LoadFromRegistry();
 }
 
-QAction* TRegMru::AddItem(const QString& fileName, bool checked, bool enabled, std::int32_t data)
+int MruList::AddItem(const QString& fileName, bool checked, bool enabled, std::int32_t data)
 {
-    if (!FAddingEnabled)
-        return nullptr;
+    const auto change = Change();
     if (PromoteExisting(fileName)) {
         FEntries.front().Data = data;
         FTouched.insert(fileName);
-        return FItems.front();
+        return 0;
     }
     while (FMaxItems >= 1 && int(FEntries.size()) > FMaxItems - 1)
-        RemoveItem(FItems.back());
-    QAction* item = InsertEntry(fileName, checked, enabled, true, data);
-    if (item)
+        RemoveItem(int(FEntries.size()) - 1);
+    const int index = InsertEntry(fileName, checked, enabled, true, data);
+    if (index >= 0)
         FTouched.insert(fileName);
-    return item;
+    return index;
 }
 
-QAction* TRegMru::InsertEntry(const QString& fileName, bool checked, bool enabled, bool moveToTop,
-                              std::int32_t data)
+int MruList::InsertEntry(const QString& fileName, bool checked, bool enabled, bool moveToTop,
+                         std::int32_t data)
 {
     if (FMaxItems >= 0 && int(FEntries.size()) >= FMaxItems)
-        return nullptr;
-    QAction* item = AppendItem();
+        return -1;
+    const auto change = Change();
     FEntries.push_back({fileName, checked, enabled, data});
-    ShowEntry(int(FItems.size()) - 1);
     if (!moveToTop)
-        return item;
-    MoveToTop(item);
-    return FItems.front();
-}
-
-// A menu item at the end of the menu, behind the separator the first one brings.
-QAction* TRegMru::AppendItem()
-{
-    if (!FSeparator && Separator) {
-        FSeparator = new QAction(this);
-        FSeparator->setSeparator(true);
-        if (MenuItem)
-            MenuItem->addAction(FSeparator);
-    }
-    auto* item = new QAction(this);
-    connect(item, &QAction::triggered, this, [this, item] { ClickFromMenu(item); });
-    FItems.push_back(item);
-    if (MenuItem)
-        MenuItem->addAction(item);
-    return item;
-}
-
-// The menu items keep their places and take over the entries in order.
-void TRegMru::ShowList(std::vector<TMruEntry> entries)
-{
-    FEntries = std::move(entries);
-    while (FItems.size() < FEntries.size())
-        AppendItem();
-    for (; FItems.size() > FEntries.size(); FItems.pop_back())
-        Discard(FItems.back());
-    if (FEntries.empty() && FSeparator) {
-        Discard(FSeparator);
-        FSeparator = nullptr;
-    }
-    for (int i = 0; i < int(FEntries.size()); ++i)
-        ShowEntry(i);
-    RenumberItems();
+        return int(FEntries.size()) - 1;
+    MoveToTop(int(FEntries.size()) - 1);
+    return 0;
 }
 
 // File names are compared exactly: Blink.c and blink.c are two files.
-bool TRegMru::PromoteExisting(const QString& fileName)
+bool MruList::PromoteExisting(const QString& fileName)
 {
     for (std::size_t i = 0; i < FEntries.size(); ++i) {
         if (FEntries[i].FileName == fileName) {
-            MoveToTop(FItems[i]);
+            MoveToTop(int(i));
             return true;
         }
     }
     return false;
 }
 
-// The menu items keep their places; the entries move through them.
-void TRegMru::MoveToTop(QAction* item)
+void MruList::MoveToTop(int index)
 {
-    const int index = IndexOf(item);
-    if (index < 0)
+    if (index < 0 || index >= int(FEntries.size()))
         return;
+    const auto change = Change();
     std::rotate(FEntries.begin(), FEntries.begin() + index, FEntries.begin() + index + 1);
-    for (int i = 0; i <= index; ++i)
-        ShowEntry(i);
-    RenumberItems();
 }
 
-void TRegMru::RemoveItem(QAction* item)
+void MruList::RemoveItem(int index)
 {
-    const int index = IndexOf(item);
-    if (index < 0)
+    if (index < 0 || index >= int(FEntries.size()))
         return;
-    Discard(item);
-    FTouched.remove(FEntries[index].FileName);
+    const auto change = Change();
+    FTouched.remove(FEntries[std::size_t(index)].FileName);
     FEntries.erase(FEntries.begin() + index);
-    FItems.erase(FItems.begin() + index);
-    RenumberItems();
-    if (FEntries.empty() && FSeparator) {
-        Discard(FSeparator);
-        FSeparator = nullptr;
-    }
 }
 
-void TRegMru::RenumberItems()
+void MruList::Choose(int index)
 {
-    if (!NumberItems)
+    if (index < 0 || index >= int(FEntries.size()))
         return;
-    for (std::size_t i = 0; i < FItems.size(); ++i) {
-        // Digits 1 to 8 are accelerators; 9 and 10 are not.
-        const QString number = (i < 8 ? QStringLiteral("&") : QString()) + QString::number(i + 1);
-        FItems[i]->setText(number + QLatin1Char(' ') + Caption(FEntries[i].FileName));
-    }
+    const auto change = Change();
+    MoveToTop(index);
+    FTouched.insert(FEntries.front().FileName);
 }
 
-void TRegMru::ItemClick(QAction* item)
-{
-    const int index = IndexOf(item);
-    if (index < 0)
-        return;
-    bool canDelete = false;
-    if (OnItemClick) {
-        FAddingEnabled = false;
-        const auto enableAdding = qScopeGuard([this] { FAddingEnabled = true; });
-        const QString fileName = FEntries[index].FileName;
-        OnItemClick(*this, item, fileName, canDelete);
-    }
-    if (canDelete) {
-        RemoveItem(item);
-    } else if (IndexOf(item) >= 0) {
-        MoveToTop(item);
-        FTouched.insert(FEntries.front().FileName);
-    }
-}
-
-QString TRegMru::KeyPath() const
+QString MruList::KeyPath() const
 {
     const QLatin1Char separator('\\');
     return QLatin1String("\\Software\\") + CompanyName + separator + ApplicationName + separator +
@@ -338,7 +279,7 @@ QString TRegMru::KeyPath() const
 }
 
 // The held access object, or one for this operation only.
-template <typename Operation> void TRegMru::WithRegistry(Operation operation)
+template <typename Operation> void MruList::WithRegistry(Operation operation)
 {
     if (FRegistry) {
         operation(*FRegistry);
@@ -349,18 +290,17 @@ template <typename Operation> void TRegMru::WithRegistry(Operation operation)
     operation(temporary);
 }
 
-void TRegMru::LoadFromRegistry()
+void MruList::LoadFromRegistry()
 {
+    const auto change = Change();
     WithRegistry([this](KeyStore& store) {
         if (!store.OpenKey(KeyPath(), false))
             return;
         const QStringList names = store.ValueNames();
         const StoredHeader header = ReadHeader(store, names);
         FMaxItems = header.MaxFiles.value_or(FMaxItems);
-        std::vector<TMruEntry> entries = FEntries;
         if (header.HasEntries)
-            AddStoredEntries(entries, store, names, FMaxItems);
-        ShowList(std::move(entries));
+            AddStoredEntries(FEntries, store, names, FMaxItems);
         RememberStored();
         store.CloseKey();
     });
@@ -368,8 +308,9 @@ void TRegMru::LoadFromRegistry()
 
 // Another instance may have written its list since this one read the store: its news are kept
 // behind this instance's own.
-void TRegMru::SaveToRegistry()
+void MruList::SaveToRegistry()
 {
+    const auto change = Change();
     WithRegistry([this](KeyStore& store) {
         if (!store.OpenKey(KeyPath(), true))
             return;
@@ -377,7 +318,7 @@ void TRegMru::SaveToRegistry()
         std::vector<TMruEntry> stored;
         if (ReadHeader(store, names).HasEntries)
             AddStoredEntries(stored, store, names, -1);
-        ShowList(Merged(stored));
+        FEntries = Merged(stored);
         // Clearing and writing within one opening of the key reach the file together, so a
         // write that fails leaves the previous list rather than none.
         ClearValues(store);
@@ -392,7 +333,7 @@ void TRegMru::SaveToRegistry()
 
 // First the entries added or chosen here, newest first; then those the store gained since this
 // instance last read or wrote it; then the rest in this instance's order.
-std::vector<TMruEntry> TRegMru::Merged(const std::vector<TMruEntry>& stored) const
+std::vector<TMruEntry> MruList::Merged(const std::vector<TMruEntry>& stored) const
 {
     std::vector<TMruEntry> merged;
     QSet<QString> taken;
@@ -415,7 +356,7 @@ std::vector<TMruEntry> TRegMru::Merged(const std::vector<TMruEntry>& stored) con
 
 // How many entries at the top of the stored list are new or were moved up: every entry below
 // them is one that was stored before, in its old order.
-std::size_t TRegMru::StoredNews(const std::vector<TMruEntry>& stored) const
+std::size_t MruList::StoredNews(const std::vector<TMruEntry>& stored) const
 {
     std::size_t news = stored.size();
     qsizetype below = std::numeric_limits<qsizetype>::max();
@@ -428,45 +369,10 @@ std::size_t TRegMru::StoredNews(const std::vector<TMruEntry>& stored) const
     return news;
 }
 
-void TRegMru::RememberStored()
+void MruList::RememberStored()
 {
     FTouched.clear();
     FStoredOrder.clear();
     for (qsizetype i = 0; i < qsizetype(FEntries.size()); ++i)
         FStoredOrder.insert(FEntries[std::size_t(i)].FileName, i);
-}
-
-int TRegMru::IndexOf(const QAction* item) const
-{
-    const auto found = std::find(FItems.begin(), FItems.end(), item);
-    return found == FItems.end() ? -1 : int(found - FItems.begin());
-}
-
-void TRegMru::ShowEntry(int index)
-{
-    const TMruEntry& entry = FEntries[index];
-    QAction* item = FItems[index];
-    item->setText(Caption(entry.FileName));
-    item->setCheckable(entry.Checked);
-    item->setChecked(entry.Checked);
-    item->setEnabled(entry.Enabled);
-}
-
-void TRegMru::ClickFromMenu(QAction* item)
-{
-    try {
-        ItemClick(item);
-    } catch (const std::exception& error) {
-        if (!OnClickError)
-            throw;
-        OnClickError(error);
-    }
-}
-
-// Out of the menu at once, but deleted later: it may be the item whose click is running.
-void TRegMru::Discard(QAction* action)
-{
-    if (MenuItem)
-        MenuItem->removeAction(action);
-    action->deleteLater();
 }
