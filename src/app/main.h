@@ -133,6 +133,7 @@ private:
     void CompileMIClick() { Build(false); }
     void CompileAndFlashMIClick() { Build(true); }
     bool RunBuild();
+    bool FlashDespiteRamWarning();
     QList<QPointer<QAction>> LockCommands();
     void AddRow(const TMessageRow& row);
     void MsgLVDblClick();
