@@ -146,6 +146,7 @@ private:
     void ReplaceACExecute() { ShowFindDialog(MainRD); }
     void ShowFindDialog(FindDialog* dialog);
     void FindNextACExecute();
+    void GotoLineACExecute();
     void MainFDFindAndClose();
     void MainFDFind(FindDialog* sender);
     void MainRDReplace(FindDialog* sender, bool all);
@@ -201,4 +202,5 @@ private:
     QAction* ReplaceAC = nullptr;
     QAction* FindAC = nullptr;
     QAction* FindNextAC = nullptr;
+    QAction* GotoLineAC = nullptr;
 };
