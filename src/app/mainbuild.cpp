@@ -89,6 +89,8 @@ QList<QPointer<QAction>> TMainFM::LockCommands()
 void TMainFM::AddRow(const TMessageRow& row)
 {
     auto* item = new QTreeWidgetItem(MsgLV, {row.Message, row.File, row.Line});
+    // The memory report and many compiler messages are wider than their column.
+    item->setToolTip(0, row.Message);
     item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
 }
 
