@@ -6,18 +6,12 @@
 
 TEST(MemoryUse, FlashHoldsTheInitialValuesAndRamEveryVariable)
 {
-    const TMemoryUse use = MemoryUse({{"", 0},
-                                      {".text", 100},
-                                      {".data", 40},
-                                      {".bss", 20},
-                                      {".noinit", 5},
-                                      {".eeprom", 10},
-                                      {".stab", 1380}});
-    EXPECT_EQ(use.Flash, 140);
-    EXPECT_EQ(use.Ram, 65);
-    EXPECT_EQ(use.Eeprom, 10);
-    EXPECT_EQ(MemoryUse({{".text", 100}, {".data", 0}}).Eeprom, std::nullopt)
-        << "no EEPROM share without an .eeprom section";
+    const std::vector<TElfSection> sections{{".text", 100}, {".data", 40},   {".bss", 20},
+                                            {".noinit", 5}, {".eeprom", 10}, {".stab", 1380}};
+    const TMemoryUse use = MemoryUse(sections);
+    EXPECT_EQ(QList<qint64>({use.Flash, use.Ram, use.Eeprom.value_or(-1)}),
+              QList<qint64>({140, 65, 10}));
+    EXPECT_FALSE(MemoryUse({{".text", 100}}).Eeprom) << "no EEPROM share without its section";
 }
 
 TEST(MemoryUse, TheRowGivesEachShareAndWarnsWhenAMemoryDoesNotSuffice)

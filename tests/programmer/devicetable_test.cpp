@@ -62,8 +62,7 @@ QMap<QString, int> HeaderMacros(const QString& mcu)
 {
     QProcess gcc;
     gcc.start(QStringLiteral(QUENNOR_BINARY_DIR "/bin/avr-gcc"),
-              {QStringLiteral("-mmcu=") + mcu, QStringLiteral("-E"), QStringLiteral("-dM"),
-               QStringLiteral("-x"), QStringLiteral("c"), QStringLiteral("-")});
+              {"-mmcu=" + mcu, "-E", "-dM", "-x", "c", "-"});
     gcc.write("#include <avr/io.h>\n");
     gcc.closeWriteChannel();
     if (!gcc.waitForFinished(20000) || gcc.exitCode() != 0)
