@@ -248,6 +248,8 @@ void TMainFM::CreateEditMenu()
     FindAC = AddItem(EditMI, "FindAC", QStringLiteral("&Suchen..."), Qt::CTRL | Qt::Key_F);
     FindNextAC =
         AddItem(EditMI, "FindNextAC", QStringLiteral("&Weitersuchen"), Qt::CTRL | Qt::Key_L);
+    GotoLineAC =
+        AddItem(EditMI, "GotoLineAC", QStringLiteral("&Gehe zu Zeile..."), Qt::CTRL | Qt::Key_G);
     EditCopyAC->setToolTip(QStringLiteral("Copy"));
     EditCutAC->setToolTip(QStringLiteral("Cut"));
     EditPasteAC->setToolTip(QStringLiteral("Paste"));
@@ -262,6 +264,7 @@ void TMainFM::CreateEditMenu()
     OnClick(ReplaceAC, &TMainFM::ReplaceACExecute);
     OnClick(FindAC, &TMainFM::FindACExecute);
     OnClick(FindNextAC, &TMainFM::FindNextACExecute);
+    OnClick(GotoLineAC, &TMainFM::GotoLineACExecute);
     connect(EditMI, &QMenu::aboutToShow, this, &TMainFM::UpdateActions);
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &TMainFM::UpdateActions);
 }

@@ -133,6 +133,7 @@ private:
     void CompileMIClick() { Build(false); }
     void CompileAndFlashMIClick() { Build(true); }
     bool RunBuild();
+    bool FlashDespiteRamWarning();
     QList<QPointer<QAction>> LockCommands();
     void AddRow(const TMessageRow& row);
     void MsgLVDblClick();
@@ -145,6 +146,7 @@ private:
     void ReplaceACExecute() { ShowFindDialog(MainRD); }
     void ShowFindDialog(FindDialog* dialog);
     void FindNextACExecute();
+    void GotoLineACExecute();
     void MainFDFindAndClose();
     void MainFDFind(FindDialog* sender);
     void MainRDReplace(FindDialog* sender, bool all);
@@ -200,4 +202,5 @@ private:
     QAction* ReplaceAC = nullptr;
     QAction* FindAC = nullptr;
     QAction* FindNextAC = nullptr;
+    QAction* GotoLineAC = nullptr;
 };

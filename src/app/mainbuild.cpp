@@ -17,13 +17,37 @@
 
 #include "app/mcunames.h"
 #include "build/buildsteps.h"
+#include "dialogs/prompts.h"
+#include "programmer/devicetable.h"
+
+namespace {
+
+TChipMemory ChipMemory(int target)
+{
+    const TDeviceInfo& chip = DeviceTable[target];
+    return {chip.FlashBytes, chip.RamBytes, chip.EepromBytes};
+}
+
+} // namespace
 
 void TMainFM::Build(bool flash)
 {
     if (FBuilding || !SaveDocument())
         return;
-    if (RunBuild() && flash && !FCloseWhenBuilt)
+    if (RunBuild() && flash && !FCloseWhenBuilt && FlashDespiteRamWarning())
         ShowFlashDialog(BuildFiles(FFileName).Binary);
+}
+
+// Variables that leave the stack no room make the program run wild on the chip; whether to
+// flash it anyway is the user's call.
+bool TMainFM::FlashDespiteRamWarning()
+{
+    const QString& warning = FBuilder.RamWarning();
+    if (warning.isEmpty())
+        return true;
+    return FPrompts.Message({warning + QStringLiteral("\n\nTrotzdem flashen?"),
+                             QStringLiteral("Warnung"), QMessageBox::Yes | QMessageBox::No,
+                             QMessageBox::Warning, this}) == QMessageBox::Yes;
 }
 
 bool TMainFM::RunBuild()
@@ -42,7 +66,7 @@ bool TMainFM::RunBuild()
     MsgLV->clear();
     ClearListing();
     QCoreApplication::processEvents();
-    return FBuilder.Build(FFileName, McuNames[FTarget], FCreateListing);
+    return FBuilder.Build(FFileName, McuNames[FTarget], FCreateListing, ChipMemory(FTarget));
 }
 
 // Events are processed while the tools run, so every command that would start another operation
@@ -65,6 +89,8 @@ QList<QPointer<QAction>> TMainFM::LockCommands()
 void TMainFM::AddRow(const TMessageRow& row)
 {
     auto* item = new QTreeWidgetItem(MsgLV, {row.Message, row.File, row.Line});
+    // The memory report and many compiler messages are wider than their column.
+    item->setToolTip(0, row.Message);
     item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
 }
 

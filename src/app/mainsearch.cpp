@@ -1,12 +1,15 @@
 // The main window's search and replace handlers.
 #include "app/main.h"
 
+#include <algorithm>
+#include <limits>
+
 #include <QPlainTextEdit>
 
-#include "editor/documenttext.h"
 #include "app/finddialog.h"
-#include "editor/textsearch.h"
 #include "dialogs/prompts.h"
+#include "editor/documenttext.h"
+#include "editor/textsearch.h"
 
 void TMainFM::ShowFindDialog(FindDialog* dialog)
 {
@@ -24,6 +27,19 @@ void TMainFM::FindNextACExecute()
 {
     if (QPlainTextEdit* control = ActiveTextControl(); control && !MainFD->SearchText().isEmpty())
         SearchNext(control, *MainFD);
+}
+
+// Works on the text control in use, as the search does; the field takes any positive number, and
+// one past the end goes to the last line.
+void TMainFM::GotoLineACExecute()
+{
+    QPlainTextEdit* control = ActiveTextControl() ? ActiveTextControl() : EditorRE;
+    const int lines = control->document()->blockCount();
+    const std::optional<int> line = FPrompts.Number(
+        {QStringLiteral("Zeilennummer (1 bis %1):").arg(lines), QStringLiteral("Gehe zu Zeile"),
+         control->textCursor().blockNumber() + 1, 1, std::numeric_limits<int>::max(), this});
+    if (line)
+        GotoLine(control, std::clamp(*line, 1, lines));
 }
 
 void TMainFM::MainFDFindAndClose()

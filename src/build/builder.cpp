@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "build/buildsteps.h"
+#include "build/elfsections.h"
 #include "build/toolrunner.h"
 #include "platform/files.h"
 
@@ -32,6 +33,21 @@ QString CommaFreeTemplate()
            QStringLiteral("/quennor-XXXXXX");
 }
 
+// Far beyond any AVR program with its debugging information; a larger file is cut there and so
+// found damaged.
+constexpr qint64 MaxProgramFileBytes = 64 * 1024 * 1024;
+
+std::optional<TMemoryUse> ProgramMemoryUse(const QString& program)
+{
+    const std::optional<QByteArray> file = ReadRegularFile(program, MaxProgramFileBytes);
+    if (!file)
+        return std::nullopt;
+    const std::optional<std::vector<TElfSection>> sections = ReadElfSections(*file);
+    if (!sections)
+        return std::nullopt;
+    return MemoryUse(*sections);
+}
+
 } // namespace
 
 TBuilder::TBuilder(QString gccPath, QString objcopyPath)
@@ -39,8 +55,10 @@ TBuilder::TBuilder(QString gccPath, QString objcopyPath)
     , FObjcopyPath(std::move(objcopyPath))
 {}
 
-bool TBuilder::Build(const QString& source, std::string_view mcu, bool createListing)
+bool TBuilder::Build(const QString& source, std::string_view mcu, bool createListing,
+                     const TChipMemory& chip)
 {
+    FRamWarning.clear();
     const TBuildFiles files = BuildFiles(source);
     if (OverwritesSource(files)) {
         AddRow(QStringLiteral("Abbruch: die Quelldatei würde überschrieben."));
@@ -52,9 +70,14 @@ bool TBuilder::Build(const QString& source, std::string_view mcu, bool createLis
         !RunStep(HexStep(FObjcopyPath, files.Program, files.Hex), files) ||
         !RunStep(BinaryStep(FObjcopyPath, files.Program, files.Binary), files))
         return false;
+    const std::optional<TMemoryUse> use = ProgramMemoryUse(files.Program);
     QFile::remove(files.Object);
     QFile::remove(files.Program);
     AddRow(CompletionText(ImageSize(files.Binary)));
+    if (use) {
+        AddRow(MemoryText(*use, chip));
+        FRamWarning = ::RamWarning(*use, chip);
+    }
     return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include "build/memoryuse.h"
 #include "build/messages.h"
 
 struct TBuildFiles;
@@ -12,8 +13,9 @@ struct TToolStep;
 
 // One build of a source file: compile, link, convert to hex and to binary, stopping at the first
 // tool that fails; after success the object and program files are deleted and the completion row
-// follows. A source that one of its outputs would overwrite is not built at all. It reports rows
-// and the listing through callbacks and shows nothing itself.
+// follows, then the program's memory use of the chip's. A source that one of its outputs would
+// overwrite is not built at all. It reports rows and the listing through callbacks and shows
+// nothing itself.
 class TBuilder final
 {
 public:
@@ -24,8 +26,13 @@ public:
     // The listing file, once the compile step has written it.
     std::function<void(const QString& path)> OnListing;
 
-    // mcu is the compiler's device name. True when all four steps succeeded.
-    bool Build(const QString& source, std::string_view mcu, bool createListing);
+    // mcu is the compiler's device name, chip the sizes of its memories. True when all four
+    // steps succeeded.
+    bool Build(const QString& source, std::string_view mcu, bool createListing,
+               const TChipMemory& chip);
+    // Why the last build's program cannot run for lack of RAM; empty when it can, when its use
+    // is not known, or when the build failed.
+    const QString& RamWarning() const { return FRamWarning; }
 
 private:
     bool CompileSource(const TBuildFiles& files, std::string_view mcu, bool createListing);
@@ -34,4 +41,5 @@ private:
 
     const QString FGccPath;
     const QString FObjcopyPath;
+    QString FRamWarning;
 };

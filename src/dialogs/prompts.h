@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include <QMessageBox>
@@ -32,6 +33,17 @@ struct FileDialogSpec
     QWidget* Owner = nullptr;
 };
 
+// A whole number asked for in a box of its own; the field takes only numbers in the range.
+struct NumberSpec
+{
+    QString Text; // the label above the field
+    QString Caption;
+    int Value = 0; // preset
+    int Minimum = 0;
+    int Maximum = 0;
+    QWidget* Owner = nullptr;
+};
+
 // Every question, notice and file choice put to the user goes through here, so that tests can
 // answer them from a script and see exactly what was asked.
 class Prompts
@@ -46,4 +58,6 @@ public:
     // The chosen file to write, empty when cancelled. Its folder exists; an existing file is
     // only returned after the user agreed to replace it, and never when it is read-only.
     virtual QString SaveFileName(const FileDialogSpec& request) = 0;
+    // The number entered, empty when cancelled.
+    virtual std::optional<int> Number(const NumberSpec& request) = 0;
 };

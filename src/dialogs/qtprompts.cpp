@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 
 namespace {
 
@@ -111,4 +112,23 @@ QString QtPrompts::SaveFileName(const FileDialogSpec& request)
 {
     const auto dialog = MakeFileDialog(request, true, *this);
     return dialog->exec() == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
+}
+
+std::unique_ptr<QInputDialog> QtPrompts::MakeNumberDialog(const NumberSpec& request)
+{
+    auto dialog = std::make_unique<QInputDialog>(request.Owner);
+    dialog->setInputMode(QInputDialog::IntInput);
+    dialog->setWindowTitle(request.Caption);
+    dialog->setLabelText(request.Text);
+    dialog->setIntRange(request.Minimum, request.Maximum);
+    dialog->setIntValue(request.Value);
+    return dialog;
+}
+
+std::optional<int> QtPrompts::Number(const NumberSpec& request)
+{
+    const auto dialog = MakeNumberDialog(request);
+    if (dialog->exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog->intValue();
 }

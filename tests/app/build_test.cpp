@@ -50,7 +50,14 @@ protected:
         return rows;
     }
 
-    QString LastRow() { return Rows().value(Rows().size() - 1); }
+    // The last row but the memory report that ends a successful build.
+    QString CompletionRow()
+    {
+        QStringList rows = Rows();
+        if (!rows.isEmpty() && rows.last().startsWith(QLatin1String("Speicher: ")))
+            rows.removeLast();
+        return rows.value(rows.size() - 1);
+    }
 
     // Tools that note their name and take their time before the real tool chain does the work,
     // so that requests can arrive while each one runs.
@@ -121,9 +128,15 @@ TEST_F(Build, EverySupportedDeviceCompilesAndReportsItsCodeSize)
             continue;
         }
         EXPECT_EQ(Rows().first(), QStringLiteral("Kompiliere \"%1\"...||").arg(source));
-        EXPECT_EQ(LastRow(),
+        EXPECT_EQ(CompletionRow(),
                   QStringLiteral("Fertig, %1 Bytes Code.||").arg(QFileInfo(binary).size()));
         EXPECT_GT(QFileInfo(binary).size(), 0);
+        const TDeviceInfo& chip = DeviceTable[target];
+        EXPECT_TRUE(Rows().last().startsWith(QStringLiteral("Speicher: Flash %1 von %2 Bytes (")
+                                                 .arg(QFileInfo(binary).size())
+                                                 .arg(chip.FlashBytes)));
+        EXPECT_TRUE(
+            Rows().last().contains(QStringLiteral(", RAM 0 von %1 Bytes").arg(chip.RamBytes)));
     }
     EXPECT_EQ(QDir(Dir.Path("")).entryList(QDir::Files),
               QStringList({"portable.bin", "portable.c", "portable.hex"}))
@@ -186,13 +199,14 @@ TEST_F(Build, AMissingHeaderAndAWarningOnlyBuild)
            "#include \"nothere.h\"\r\nint main(void) { return 0; }\r\n");
     Action(QStringLiteral("CompileMI"))->trigger();
     EXPECT_TRUE(Rows().join('\n').contains(QStringLiteral("nothere.h")));
-    EXPECT_FALSE(LastRow().startsWith(QStringLiteral("Fertig")));
+    EXPECT_FALSE(CompletionRow().startsWith(QStringLiteral("Fertig")));
 
     Source(QStringLiteral("warning.c"),
            "int main(void)\r\n{\r\n    int unused;\r\n    return 0;\r\n}\r\n");
     Action(QStringLiteral("CompileMI"))->trigger();
     EXPECT_TRUE(Rows().join('\n').contains(QStringLiteral("|3")));
-    EXPECT_TRUE(LastRow().startsWith(QStringLiteral("Fertig, "))) << "warnings do not stop a build";
+    EXPECT_TRUE(CompletionRow().startsWith(QStringLiteral("Fertig, ")))
+        << "warnings do not stop a build";
 }
 
 TEST_F(Build, ListingIsMadeOnlyWithTheOption)
@@ -208,7 +222,7 @@ TEST_F(Build, ListingIsMadeOnlyWithTheOption)
     Action(QStringLiteral("CompileMI"))->trigger();
     EXPECT_FALSE(QFile::exists(listing)) << "an old listing is deleted";
     EXPECT_EQ(Main->Listing()->toPlainText(), QString());
-    EXPECT_TRUE(LastRow().startsWith(QStringLiteral("Fertig, ")));
+    EXPECT_TRUE(CompletionRow().startsWith(QStringLiteral("Fertig, ")));
 }
 
 TEST_F(Build, OddPathsAndNamesBuildBesideTheSource)
@@ -219,7 +233,7 @@ TEST_F(Build, OddPathsAndNamesBuildBesideTheSource)
     QFile::copy(QStringLiteral(QUENNOR_SOURCE_DIR "/examples/blink.c"), source);
     Window().LoadDocument(source);
     Action(QStringLiteral("CompileMI"))->trigger();
-    EXPECT_TRUE(LastRow().startsWith(QStringLiteral("Fertig, ")))
+    EXPECT_TRUE(CompletionRow().startsWith(QStringLiteral("Fertig, ")))
         << Rows().join('\n').toStdString();
     EXPECT_EQ(QDir(folder).entryList(QDir::Files),
               QStringList({"blink.v1.2.bin", "blink.v1.2.c", "blink.v1.2.hex"}));
@@ -236,7 +250,7 @@ TEST_F(Build, ANewDocumentIsNamedFirstAndCancellingStopsEverything)
     const QString path = Dir.Path(QStringLiteral("named.c"));
     Prompts.SaveAnswers = {path};
     Action(QStringLiteral("CompileMI"))->trigger();
-    EXPECT_TRUE(LastRow().startsWith(QStringLiteral("Fertig, ")));
+    EXPECT_TRUE(CompletionRow().startsWith(QStringLiteral("Fertig, ")));
     EXPECT_TRUE(QFile::exists(Dir.Path(QStringLiteral("named.bin"))));
 }
 
@@ -271,7 +285,8 @@ TEST_F(Build, ToolsReceiveTheCommandLinesPieceByPiece)
                   QStringLiteral("[avr-objcopy][-O][ihex][%1noext.elf][%1noext.hex]").arg(d),
                   QStringLiteral("[avr-objcopy][-O][binary][%1noext.elf][%1noext.bin]").arg(d),
               }));
-    EXPECT_EQ(LastRow(), QStringLiteral("Fertig.||")) << "no image written, no size to report";
+    EXPECT_EQ(Rows().last(), QStringLiteral("Fertig.||"))
+        << "no image written, no size to report, no program file to read the memory use from";
 }
 
 TEST_F(Build, CompileAndFlashProgramsTheBoard)
@@ -291,7 +306,7 @@ TEST_F(Build, CompileAndFlashProgramsTheBoard)
     const QByteArray image = TempDir::Read(Dir.Path(QStringLiteral("blink.bin")));
     ASSERT_FALSE(image.isEmpty());
     EXPECT_EQ(board.FlashBytes(image.size()), image);
-    EXPECT_EQ(LastRow(), QStringLiteral("Fertig, %1 Bytes Code.||").arg(image.size()));
+    EXPECT_EQ(CompletionRow(), QStringLiteral("Fertig, %1 Bytes Code.||").arg(image.size()));
 }
 
 // Events are processed while the tools run; a second request there once started a nested build
@@ -317,7 +332,7 @@ TEST_F(Build, ASecondRequestWhileToolsRunStartsNothingAndACloseWaits)
 
     EXPECT_EQ(ToolRuns(appDir), QStringList({"avr-gcc", "avr-gcc", "avr-objcopy", "avr-objcopy"}));
     EXPECT_EQ(Rows().filter(QStringLiteral("Kompiliere ")).size(), 1);
-    EXPECT_TRUE(LastRow().startsWith(QStringLiteral("Fertig, ")))
+    EXPECT_TRUE(CompletionRow().startsWith(QStringLiteral("Fertig, ")))
         << Rows().join('\n').toStdString();
     EXPECT_EQ(QDir(Dir.Path("")).entryList(QDir::Files),
               QStringList({"blink.bin", "blink.c", "blink.hex"}));
@@ -397,4 +412,49 @@ TEST_F(Build, ABuildEndedByAnErrorGivesTheCommandsBack)
     EXPECT_FALSE(Main->Building());
     for (const char* name : {"CompileMI", "CompileAndFlashMI", "NewMI", "SaveMI", "ATtiny26MI"})
         EXPECT_TRUE(Action(QLatin1String(name))->isEnabled()) << name;
+}
+
+// A global array that leaves the stack no room is flashed only when the user says so; a build
+// alone asks nothing. A program that fits goes straight on, as the flashing test above shows.
+TEST_F(Build, CompileAndFlashAsksBeforeFlashingAProgramShortOfRam)
+{
+    BoardSim::MapPorts({});
+    TMainFM& main = Window();
+    auto* flash = new TFlashFM(&main, Prompts);
+    main.SetDialogs({flash, nullptr, nullptr});
+    main.LoadDocument(Dir.Write(QStringLiteral("m.c"), "//#TARGET ATtiny26\r\nchar b[120];\r\n"
+                                                       "int main(void) { return b[0]; }\r\n"));
+    int flashShown = 0;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (flash->isVisible() && !flash->Running())
+            flash->done(++flashShown);
+    });
+    watcher.start(50);
+    const struct
+    {
+        const char* Command;
+        QMessageBox::StandardButton Answer;
+        int Flashed;
+    } cases[] = {{"CompileAndFlashMI", QMessageBox::No, 0},
+                 {"CompileAndFlashMI", QMessageBox::Yes, 1},
+                 {"CompileMI", QMessageBox::NoButton, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Answer);
+        Prompts.Messages.clear();
+        if (c.Answer != QMessageBox::NoButton)
+            Prompts.Answers = {c.Answer};
+        flashShown = 0;
+        Action(QLatin1String(c.Command))->trigger();
+        EXPECT_EQ(flashShown, c.Flashed);
+        ASSERT_EQ(Prompts.Messages.size(), c.Answer != QMessageBox::NoButton ? 1u : 0u);
+        for (const MessageSpec& question : Prompts.Messages) {
+            EXPECT_EQ(question.Text, "Für den Stack bleiben nur 8 Bytes RAM frei, mindestens 16 "
+                                     "sind nötig.\n\nTrotzdem flashen?");
+            EXPECT_EQ(question.Caption, QStringLiteral("Warnung"));
+            EXPECT_EQ(question.Buttons, QMessageBox::Yes | QMessageBox::No);
+            EXPECT_EQ(question.Icon, QMessageBox::Warning);
+        }
+    }
+    qunsetenv("QUENNOR_PORTS");
 }

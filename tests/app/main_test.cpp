@@ -480,6 +480,7 @@ TEST_F(MainWindow, MenusOfferTheirEntriesWithShortcuts)
                                "  E&rsetzen... Ctrl+R",
                                "  &Suchen... Ctrl+F",
                                "  &Weitersuchen Ctrl+L",
+                               "  &Gehe zu Zeile... Ctrl+G",
                                "&Projekt",
                                "  &Kompilieren Ctrl+F9",
                                "  Kompilieren && &Flashen F9",

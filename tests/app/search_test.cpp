@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -396,4 +397,31 @@ TEST_F(Search, ARestoredReplaceDialogKeepsTheFieldTheUserWasIn)
     QTest::keyClicks(Replace().focusWidget(), QStringLiteral("ma"));
     EXPECT_EQ(Replace().SearchText(), QStringLiteral("alpha"));
     EXPECT_EQ(Replace().ReplaceText(), QStringLiteral("gamma"));
+}
+
+TEST_F(Search, GoToLinePutsTheCaretAtTheStartOfTheNearestLineInView)
+{
+    Editor()->setPlainText(QStringLiteral("    x;\n").repeated(300) + QStringLiteral("    y;"));
+    const struct
+    {
+        std::optional<int> Answer;
+        int Line;
+    } cases[] = {{250, 250}, {std::nullopt, 250}, {0, 1}, {9999, 301}, {-7, 1}, {120, 120}};
+    int caretLine = 1;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Answer.value_or(-1000));
+        Prompts.NumberAnswers = {c.Answer};
+        QTest::keyClick(Editor(), Qt::Key_G, Qt::ControlModifier);
+        ASSERT_EQ(Prompts.NumberRequests.size(), 1u);
+        const NumberSpec asked = Prompts.NumberRequests[0];
+        Prompts.NumberRequests.clear();
+        EXPECT_EQ(asked.Text, QStringLiteral("Zeilennummer (1 bis 301):"));
+        EXPECT_EQ(asked.Caption, QStringLiteral("Gehe zu Zeile"));
+        EXPECT_EQ(asked.Value, caretLine);
+        caretLine = c.Line;
+        EXPECT_EQ(Editor()->textCursor().position(),
+                  Editor()->document()->findBlockByNumber(c.Line - 1).position());
+        EXPECT_TRUE(QTest::qWaitFor(
+            [this] { return Editor()->viewport()->rect().contains(Editor()->cursorRect()); }));
+    }
 }

@@ -22,7 +22,8 @@ const QByteArray Program = "int main(void)\r\n{\r\n    volatile unsigned char x 
 // Builds with the real tool chain and keeps every row as "message|file|line".
 struct TBuildRun
 {
-    explicit TBuildRun(const QString& source, bool listing = false)
+    explicit TBuildRun(const QString& source, bool listing = false,
+                       std::string_view mcu = "at90s8515", TChipMemory chip = {8192, 512, 512})
     {
         TBuilder builder(Gcc, Objcopy);
         builder.OnRow = [this](const TMessageRow& row) {
@@ -31,10 +32,12 @@ struct TBuildRun
         builder.OnListing = [this](const QString& path) {
             Listing = path;
         };
-        Built = builder.Build(source, "at90s8515", listing);
+        Built = builder.Build(source, mcu, listing, chip);
+        RamWarning = builder.RamWarning();
     }
 
     bool Built = false;
+    QString RamWarning;
     QStringList Rows;
     QString Listing;
 };
@@ -120,7 +123,7 @@ TEST(Builder, StatusRowsNeverCarryAFileOrLine)
     const QString source = dir.Write(QStringLiteral("Termin 10:30: Notizen/x.c"), Program);
     const TBuildRun run(source);
     ASSERT_TRUE(run.Built) << run.Rows.join('\n').toStdString();
-    ASSERT_EQ(run.Rows.size(), 5);
+    ASSERT_EQ(run.Rows.size(), 6);
     for (const QString& row : run.Rows)
         EXPECT_TRUE(row.endsWith(QLatin1String("||"))) << row.toStdString();
     EXPECT_EQ(run.Rows.first(), QStringLiteral("Kompiliere \"%1\"...||").arg(source));
@@ -168,6 +171,43 @@ TEST(Builder, AnImageThatIsNoFileEndsTheBuildWithoutASize)
     const QString source = dir.Write(QStringLiteral("x.c"), Program);
     ASSERT_EQ(mkfifo(QFile::encodeName(dir.Path(QStringLiteral("x.bin"))).constData(), 0600), 0);
     const TBuildRun run(source);
-    EXPECT_EQ(run.Rows.value(run.Rows.size() - 1), QStringLiteral("Fertig.||"))
+    EXPECT_EQ(run.Rows.value(run.Rows.size() - 2), QStringLiteral("Fertig.||"))
         << run.Rows.join('\n').toStdString();
+}
+
+// On a chip with 128 bytes of RAM a global array quietly leaves the stack no room; one larger
+// than the RAM the linker refuses, and no memory row follows.
+TEST(Builder, ReportsTheMemoryUseOfTheChipAfterTheCompletionRow)
+{
+    TempDir dir;
+    const struct
+    {
+        const char* Globals;
+        QString Shares, Warning;
+    } cases[] = {
+        {"char a[40] = {1}; char b[20];", "RAM 60 von 128 Bytes (47 %).", ""},
+        {"char b[120];", "RAM 120 von 128 Bytes (94 %).",
+         "Für den Stack bleiben nur 8 Bytes RAM frei, mindestens 16 sind nötig."},
+        {"char n[4] __attribute__((section(\".noinit\")));", "RAM 4 von 128 Bytes (3 %).", ""},
+        {"char b[129];", "", ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Globals);
+        const QString source =
+            dir.Write(QStringLiteral("m.c"), QByteArray(c.Globals) + "\r\nint main(void) {}\r\n");
+        const TBuildRun run(source, false, "attiny26", {2048, 128, 128});
+        EXPECT_EQ(run.RamWarning, c.Warning);
+        if (c.Shares.isEmpty()) {
+            EXPECT_FALSE(run.Built || run.Rows.join('\n').contains(QStringLiteral("Speicher")));
+            continue;
+        }
+        ASSERT_TRUE(run.Built) << run.Rows.join('\n').toStdString();
+        EXPECT_TRUE(run.Rows.value(run.Rows.size() - 2).startsWith(QStringLiteral("Fertig, ")));
+        // The image holds the code and the variables' initial values, as the flash does.
+        const qint64 flash = QFileInfo(dir.Path(QStringLiteral("m.bin"))).size();
+        EXPECT_TRUE(run.Rows.last().startsWith(
+            QStringLiteral("Speicher: Flash %1 von 2048 Bytes (").arg(flash)));
+        EXPECT_TRUE(run.Rows.last().endsWith(
+            " %), " + c.Shares + (c.Warning.isEmpty() ? "||" : " Warnung: " + c.Warning + "||")))
+            << run.Rows.last().toStdString();
+    }
 }

@@ -1,5 +1,9 @@
 #include "programmer/devicetable.h"
 
+#include <QMap>
+#include <QProcess>
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
 
 #include "support/qtprinters.h"
@@ -48,4 +52,48 @@ TEST(DeviceTable, RowsCarryTheBoardParametersOfTheirChip)
     EXPECT_EQ(DeviceTable[12].FlashWait, 720);
     EXPECT_EQ(DeviceTable[3].PollValues, 0xFF00u);
     EXPECT_EQ(DeviceTable[6].PollValues, 0xFF00u);
+}
+
+namespace {
+
+// The memory macros of the chip's avr-libc header as the compiler's preprocessor defines them,
+// empty when the compiler does not know the chip.
+QMap<QString, int> HeaderMacros(const QString& mcu)
+{
+    QProcess gcc;
+    gcc.start(QStringLiteral(QUENNOR_BINARY_DIR "/bin/avr-gcc"),
+              {"-mmcu=" + mcu, "-E", "-dM", "-x", "c", "-"});
+    gcc.write("#include <avr/io.h>\n");
+    gcc.closeWriteChannel();
+    if (!gcc.waitForFinished(20000) || gcc.exitCode() != 0)
+        return {};
+    QMap<QString, int> macros;
+    static const QRegularExpression define(
+        QStringLiteral("^#define (RAMSTART|RAMEND|E2END|FLASHEND) (0x[0-9A-Fa-f]+)$"),
+        QRegularExpression::MultilineOption);
+    for (const auto& match : define.globalMatch(QString::fromLatin1(gcc.readAllStandardOutput())))
+        macros[match.captured(1)] = match.captured(2).toInt(nullptr, 16);
+    return macros;
+}
+
+} // namespace
+
+TEST(DeviceTable, MemorySizesAreThoseOfTheChipsHeader)
+{
+    QStringList unchecked;
+    for (int row = 1; row < DeviceCount; ++row) {
+        const TDeviceInfo& chip = DeviceTable[row];
+        const QString name = QString::fromLatin1(chip.Name);
+        SCOPED_TRACE(name.toStdString());
+        const QMap<QString, int> macros = HeaderMacros(name.toLower());
+        if (macros.isEmpty()) {
+            unchecked << name;
+            continue;
+        }
+        ASSERT_EQ(macros.size(), 4);
+        EXPECT_EQ(chip.RamBytes, macros["RAMEND"] - macros["RAMSTART"] + 1);
+        EXPECT_EQ(chip.EepromBytes, macros["E2END"] + 1);
+        EXPECT_EQ(chip.FlashBytes, macros["FLASHEND"] + 1);
+    }
+    EXPECT_EQ(unchecked, QStringList{"ATmega603"}) << "today's compiler knows every other chip";
 }

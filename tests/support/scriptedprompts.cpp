@@ -38,3 +38,15 @@ QString ScriptedPrompts::SaveFileName(const FileDialogSpec& request)
     SaveAnswers.pop_front();
     return answer;
 }
+
+std::optional<int> ScriptedPrompts::Number(const NumberSpec& request)
+{
+    NumberRequests.push_back(request);
+    if (NumberAnswers.empty()) {
+        ADD_FAILURE() << "unexpected number input: " << request.Caption.toStdString();
+        return std::nullopt;
+    }
+    const auto answer = NumberAnswers.front();
+    NumberAnswers.pop_front();
+    return answer;
+}

@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTreeWidget>
@@ -54,14 +55,18 @@ bool SaveBuild(Prompts& prompts, const QString& example, const QString& path)
                  QStringLiteral("    int unused;\n    DDRB = 0x01;"));
     WriteTextFile(source, text, TextEncoding::Utf8);
     TMainFM window(prompts, {source});
-    window.resize(1000, window.height() + 80);
+    window.resize(1000, window.height() + 180);
     window.show();
+    // Tall and wide enough for every row down to the memory report.
+    auto* split = window.findChild<QSplitter*>(QStringLiteral("MessagesSP"));
+    split->setSizes({split->height() - 200, 200});
     window.findChild<QAction*>(QStringLiteral("CreateListingMI"))->trigger();
     window.findChild<QAction*>(QStringLiteral("CompileMI"))->trigger();
     window.findChild<QAction*>(QStringLiteral("ShowListingMI"))->trigger();
     window.findChild<QAction*>(QStringLiteral("ShowListingMI"))->trigger();
     ShowLine(window.Listing(), QStringLiteral("**** {"));
     QTreeWidget* messages = window.Messages();
+    messages->setColumnWidth(0, 560);
     for (int i = 0; i < messages->topLevelItemCount(); ++i)
         if (!messages->topLevelItem(i)->text(2).isEmpty()) {
             messages->setCurrentItem(messages->topLevelItem(i));
