@@ -1,19 +1,11 @@
 #include "programmer/fuses.h"
 
+#include <optional>
+
 #include <gtest/gtest.h>
 
 #include "support/boardsim.h"
 #include "support/qtprinters.h"
-
-namespace {
-
-struct Step
-{
-    bool Ok;
-    QString Text;
-};
-
-} // namespace
 
 void PrintTo(const FuseBytes& fuses, std::ostream* out)
 {
@@ -25,22 +17,20 @@ TEST(FuseAccess, ConnectFindsOnlyAnATtiny26)
     const struct
     {
         QStringList Board;
-        Step Connected;
+        QString Text;       // empty: connected
         QStringList Frames; // the last the board saw
     } cases[] = {
-        {{"--chip", "ATtiny26"}, {true, ""}, {"O 04 80 7F 00"}},
-        {{"--chip", "ATmega103"}, {false, "Kein ATTiny26!"}, {"O 04 80 7F 00", "M 00 00 00 00"}},
-        {{"--signature", "0x123456"},
-         {false, "Nicht gefunden!"},
-         {"s 02 00 00 00", "M 00 00 00 00"}},
+        {{"--chip", "ATtiny26"}, "", {"O 04 80 7F 00"}},
+        {{"--chip", "ATmega103"}, "Kein ATTiny26!", {"O 04 80 7F 00", "M 00 00 00 00"}},
+        {{"--signature", "0x123456"}, "Nicht gefunden!", {"s 02 00 00 00", "M 00 00 00 00"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Board.join(' ').toStdString());
         BoardLine line(c.Board);
         FuseAccess access(PortChoice{-1, {}, line.Opener()});
         const FuseResult result = access.Connect();
-        EXPECT_EQ(result.Ok, c.Connected.Ok);
-        EXPECT_EQ(result.Text, c.Connected.Text);
+        EXPECT_EQ(result.Ok, c.Text.isEmpty());
+        EXPECT_EQ(result.Text, c.Text);
         const QStringList frames = line.Frames();
         EXPECT_EQ(frames.mid(frames.size() - c.Frames.size()), c.Frames);
     }
@@ -48,10 +38,10 @@ TEST(FuseAccess, ConnectFindsOnlyAnATtiny26)
 
 TEST(FuseAccess, NoBoardNamesTheRefusedPortAndCancelEndsTheSearch)
 {
-    FuseAccess refused(PortChoice{-1, {}, [](int port) {
-                                      return PortOpening{nullptr, PortRefusal::NoAccess,
-                                                         QStringLiteral("/dev/ttyS%1").arg(port)};
-                                  }});
+    const auto refusing = [](int port) {
+        return PortOpening{nullptr, PortRefusal::NoAccess, QStringLiteral("/dev/ttyS%1").arg(port)};
+    };
+    FuseAccess refused(PortChoice{-1, {}, refusing});
     const FuseResult result = refused.Connect();
     EXPECT_EQ(result.Text, "Nicht gefunden!");
     EXPECT_EQ(result.DeniedDevice, "/dev/ttyS1");
@@ -62,74 +52,76 @@ TEST(FuseAccess, NoBoardNamesTheRefusedPortAndCancelEndsTheSearch)
     EXPECT_EQ(line.Frames(), QStringList());
 }
 
-// A failed step shows nothing half read; a failed low byte leaves the high byte alone.
-TEST(FuseAccess, ReadAndWriteSayHowTheyEnded)
+// The chip answers and burns only the ATtiny26's fuse instructions, so its fuses show which
+// instructions reached it.
+class FuseSteps : public ::testing::Test
 {
-    const FuseBytes before{0xE1, 0xF7};
+protected:
+    FuseAccess& Connected(const QStringList& fault)
+    {
+        Access.reset();
+        Line.emplace(QStringList{"--chip", "ATtiny26", "--fuses", "0xE1,0xF7"} + fault);
+        Access.emplace(PortChoice{-1, {}, Line->Opener()});
+        EXPECT_TRUE(Access->Connect().Ok);
+        return *Access;
+    }
+    FuseBytes Chip() { return {Line->Board().LowFuse(), Line->Board().HighFuse()}; }
+
+    std::optional<BoardLine> Line;
+    std::optional<FuseAccess> Access;
+};
+
+// A failed read gives nothing out, not even the low byte alone.
+TEST_F(FuseSteps, ReadSaysWhichByteFailed)
+{
     const FuseBytes untouched{0x5A, 0x5A};
     const struct
     {
         QStringList Fault;
-        std::optional<FuseBytes> Write; // nothing: a read
-        Step Ended;
-        FuseBytes Shown;    // what the read gives out
-        QStringList Frames; // the instructions the board saw
-        FuseBytes Chip;
+        QString Text;
+        FuseBytes Shown;
+        int Reads;
     } cases[] = {
-        {{}, {}, {true, "Fuse Bits gelesen."}, before, {"d 50 00 00 00", "d 58 08 00 00"}, before},
-        {{"--no-ack", "d:1"},
-         {},
-         {false, "Konnte Low Fuse Bits nicht lesen"},
-         untouched,
-         {"d 50 00 00 00"},
-         before},
-        {{"--no-ack", "d:2"},
-         {},
-         {false, "Konnte High Fuse Bits nicht lesen"},
-         untouched,
-         {"d 50 00 00 00", "d 58 08 00 00"},
-         before},
-        {{},
-         FuseBytes{0x12, 0x00},
-         {true, "Fuse Bits geschrieben."},
-         untouched,
-         {"D AC A0 00 12", "D AC A8 00 E0"},
-         {0x12, 0xE0}},
-        {{},
-         FuseBytes{0xFF, 0x15},
-         {true, "Fuse Bits geschrieben."},
-         untouched,
-         {"D AC A0 00 FF", "D AC A8 00 F5"},
-         {0xFF, 0xF5}},
-        {{"--no-ack", "D:1"},
-         FuseBytes{0x12, 0x00},
-         {false, "Konnte Low Fuse Bits nicht schreiben"},
-         untouched,
-         {"D AC A0 00 12"},
-         before},
-        {{"--bad-ack", "D:2"},
-         FuseBytes{0x12, 0x00},
-         {false, "Konnte High Fuse Bits nicht schreiben"},
-         untouched,
-         {"D AC A0 00 12", "D AC A8 00 E0"},
-         {0x12, 0xF7}},
+        {{}, "Fuse Bits gelesen.", {0xE1, 0xF7}, 2},
+        {{"--no-ack", "d:1"}, "Konnte Low Fuse Bits nicht lesen", untouched, 1},
+        {{"--no-ack", "d:2"}, "Konnte High Fuse Bits nicht lesen", untouched, 2},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.Ended.Text.toStdString());
-        BoardLine line(QStringList{"--chip", "ATtiny26", "--fuses", "0xE1,0xF7"} + c.Fault);
-        FuseAccess access(PortChoice{-1, {}, line.Opener()});
-        ASSERT_TRUE(access.Connect().Ok);
+        SCOPED_TRACE(c.Text.toStdString());
         FuseBytes shown = untouched;
-        const FuseResult result = c.Write ? access.Write(*c.Write) : access.Read(shown);
-        EXPECT_EQ(result.Ok, c.Ended.Ok);
-        EXPECT_EQ(result.Text, c.Ended.Text);
+        const FuseResult result = Connected(c.Fault).Read(shown);
+        EXPECT_EQ(result.Ok, c.Fault.isEmpty());
+        EXPECT_EQ(result.Text, c.Text);
         EXPECT_EQ(shown, c.Shown);
-        QStringList frames = line.Frames();
-        frames.removeIf([](const QString& frame) {
-            return !frame.startsWith(QLatin1Char('d')) && !frame.startsWith(QLatin1Char('D'));
-        });
-        EXPECT_EQ(frames, c.Frames);
-        EXPECT_EQ((FuseBytes{line.Board().LowFuse(), line.Board().HighFuse()}), c.Chip);
+        EXPECT_EQ(Line->Frames('d').size(), c.Reads);
+    }
+}
+
+// Bits 7..5 of the high byte are written as 1; a failed low byte leaves the high byte alone.
+TEST_F(FuseSteps, WriteSaysWhichByteFailed)
+{
+    const FuseBytes asWas{0xE1, 0xF7};
+    const FuseBytes some{0x12, 0x00};
+    const struct
+    {
+        QStringList Fault;
+        FuseBytes Written;
+        QString Text;
+        FuseBytes Chip;
+        int Writes;
+    } cases[] = {
+        {{}, some, "Fuse Bits geschrieben.", {0x12, 0xE0}, 2},
+        {{}, {0xFF, 0x15}, "Fuse Bits geschrieben.", {0xFF, 0xF5}, 2},
+        {{"--no-ack", "D:1"}, some, "Konnte Low Fuse Bits nicht schreiben", asWas, 1},
+        {{"--bad-ack", "D:2"}, some, "Konnte High Fuse Bits nicht schreiben", {0x12, 0xF7}, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Text.toStdString());
+        const FuseResult result = Connected(c.Fault).Write(c.Written);
+        EXPECT_EQ(result.Ok, c.Fault.isEmpty());
+        EXPECT_EQ(result.Text, c.Text);
+        EXPECT_EQ(Chip(), c.Chip);
+        EXPECT_EQ(Line->Frames('D').size(), c.Writes);
     }
 }
 
