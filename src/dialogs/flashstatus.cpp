@@ -192,7 +192,7 @@ bool TFlashFM::Flash()
     pass.OnProgress = [this](FlashPhase phase, double percent, const QString& remaining) {
         FlashProgress(phase, percent, remaining);
     };
-    const FlashResult result = pass.Run(FFileName, PortChoice{}, FTarget);
+    const FlashResult result = pass.Run(FFileName, PortChoice{-1, {}, FPortOpener}, FTarget);
     switch (result.Outcome) {
     case FlashResult::Unreadable:
         FPrompts.Message(

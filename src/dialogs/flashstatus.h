@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include "platform/serialchannel.h"
+
 class Prompts;
 class QLabel;
 class QProgressBar;
@@ -25,6 +27,8 @@ public:
     // The image to flash and the target the main window has selected, for the next showing.
     void SetImage(const QString& fileName, std::int8_t target);
     bool Running() const { return FRunning; }
+    // Where the pass looks for the board: the system's serial ports unless a test gives its line.
+    void SetPortOpener(PortOpener opener) { FPortOpener = std::move(opener); }
 
     // Each showing by the program resets the display and starts one pass. A window restored from
     // its icon is shown again by the window system, not by the program, and starts nothing.
@@ -49,6 +53,7 @@ private:
     QString FFileName;
     std::int8_t FTarget = 0;
     bool FRunning = false;
+    PortOpener FPortOpener;
 
     QLabel* BoardLB = nullptr;
     QLabel* DeviceLB = nullptr;

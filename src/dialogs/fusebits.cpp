@@ -160,7 +160,7 @@ bool TFuseBitsFM::ConnectTiny26(FuseAccess& fuses)
 
 void TFuseBitsFM::ReadBTClick()
 {
-    FuseAccess fuses{PortChoice{}};
+    FuseAccess fuses{PortChoice{-1, {}, FPortOpener}};
     FuseBytes bytes;
     if (!ConnectTiny26(fuses))
         return;
@@ -174,7 +174,7 @@ void TFuseBitsFM::ReadBTClick()
 
 void TFuseBitsFM::WriteBTClick()
 {
-    FuseAccess fuses{PortChoice{}};
+    FuseAccess fuses{PortChoice{-1, {}, FPortOpener}};
     if (ConnectTiny26(fuses))
         SetStatus(fuses.Write({LowFuse(), HighFuse()}).Text);
 }

@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+#include "platform/serialchannel.h"
+
 class Prompts;
 class QCheckBox;
 class QPushButton;
@@ -25,6 +27,9 @@ public:
     // The bytes the ticks stand for; bits 7..5 of the high byte have no box and are always 1.
     std::uint8_t LowFuse() const;
     std::uint8_t HighFuse() const;
+    // Where the buttons look for the board: the system's serial ports unless a test gives its
+    // line.
+    void SetPortOpener(PortOpener opener) { FPortOpener = std::move(opener); }
 
     // Only a showing by the program runs the show handler; a restore from the window's icon shows
     // it exactly as it was.
@@ -43,6 +48,7 @@ private:
     void SetStatus(const QString& text);
 
     Prompts& FPrompts;
+    PortOpener FPortOpener;
     std::array<QCheckBox*, 8> LowCB{};  // index = bit: L0CB .. L7CB
     std::array<QCheckBox*, 5> HighCB{}; // index = bit: H0CB .. H4CB
     QPushButton* UnlockBT = nullptr;

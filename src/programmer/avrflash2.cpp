@@ -355,17 +355,21 @@ void TAVRFlash::StartTimer()
 
 QString TAVRFlash::RemainingTime(double fraction) const
 {
-    const auto elapsed = std::int32_t(TickCount() - StartTicks);
-    const double seconds = elapsed / fraction * (1 - fraction) * 0.001;
+    return EstimateRemainingTime(std::int32_t(TickCount() - StartTicks), fraction);
+}
+
+QString FormatRemainingTime(int seconds)
+{
+    return QString::asprintf("%d:%02d:%02d", seconds / 3600, seconds % 3600 / 60, seconds % 60);
+}
+
+QString EstimateRemainingTime(std::int32_t elapsedMs, double fraction)
+{
+    const double seconds = elapsedMs / fraction * (1 - fraction) * 0.001;
     // Past the end (the last report's fraction is above 1) the estimate turns negative; and a
     // fraction of 0 or below, which the link never passes, gives no number at all.
     if (!std::isfinite(seconds))
         return FormatRemainingTime(0);
     constexpr double limit = std::numeric_limits<int>::max();
     return FormatRemainingTime(int(std::clamp(seconds, 0.0, limit)));
-}
-
-QString FormatRemainingTime(int seconds)
-{
-    return QString::asprintf("%d:%02d:%02d", seconds / 3600, seconds % 3600 / 60, seconds % 60);
 }

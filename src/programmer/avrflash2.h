@@ -27,11 +27,9 @@ public:
     TAVRFlash(const TAVRFlash&) = delete;
     TAVRFlash& operator=(const TAVRFlash&) = delete;
 
-    std::unique_ptr<SerialChannel> Handle;
     int Port = 0;
     QString SWVersion;
     QString HWVersion;
-    std::uint32_t StartTicks = 0;
     TProgressEvent OnProgress;
     // Asked before each port of the search and each block of a transfer; true ends the search
     // or the transfer there, so that no frame is cut off half sent. May be empty.
@@ -40,6 +38,20 @@ public:
     // The first port of the last Connect that the system refused to this user; empty if none.
     QString DeniedDevice;
 
+    // Finds the board: a port number of 1 or more tries that port alone, any other number COM1 to
+    // COM8 in turn. True leaves the chip in programming mode and identified.
+    bool Connect(int port);
+    void Disconnect();
+
+    // Operations on the identified chip.
+    QString DeviceName() const;
+    int FlashWords() const;
+    int ProgramFlash(const std::uint16_t* image, int count);
+    int ReadFlash(std::uint16_t* buffer, int count);
+    bool WriteInstruction(std::uint8_t i1, std::uint8_t i2, std::uint8_t i3, std::uint8_t i4);
+    bool ReadInstruction(std::uint8_t i1, std::uint8_t i2, std::uint8_t i3, std::uint8_t& answer);
+
+private:
     // Port primitives.
     bool IsOpen() const { return Handle != nullptr; }
     bool OpenPort(int n);
@@ -51,7 +63,7 @@ public:
                      std::uint8_t b4, std::uint32_t ackTimeoutMs);
     bool WaitDone(std::uint32_t timeoutMs);
 
-    // Board detection.
+    // Steps of the board detection.
     QString GetVersionText(std::uint8_t which);
     bool QueryVersions();
     bool EnterProgMode();
@@ -59,31 +71,25 @@ public:
     std::uint32_t ReadSignature();
     bool Identify();
     bool SendDeviceParams();
-    bool Connect(int port);
-    void Disconnect();
 
-    // Operations on the identified chip.
-    QString DeviceName() const;
-    int FlashWords() const;
+    // Blocks of a transfer.
     bool IsPaged() const;
     bool ChipErase();
     int WriteBlock(int address, int count, const std::uint16_t* words);
     int WritePageBlock(int address, int count, const std::uint16_t* words);
     int ReadBlock(int address, int count, std::uint16_t* words);
-    int ProgramFlash(const std::uint16_t* image, int count);
-    int ReadFlash(std::uint16_t* buffer, int count);
-    bool WriteInstruction(std::uint8_t i1, std::uint8_t i2, std::uint8_t i3, std::uint8_t i4);
-    bool ReadInstruction(std::uint8_t i1, std::uint8_t i2, std::uint8_t i3, std::uint8_t& answer);
+    int WriteWords(char letter, int address, int count, const std::uint16_t* words);
     void StartTimer();
     QString RemainingTime(double fraction) const;
-
-private:
-    bool StopRequested() const { return CancelRequested && CancelRequested(); }
-    int WriteWords(char letter, int address, int count, const std::uint16_t* words);
     void ReportProgress(int done, int count) const;
+    bool StopRequested() const { return CancelRequested && CancelRequested(); }
 
+    std::unique_ptr<SerialChannel> Handle;
+    std::uint32_t StartTicks = 0;
     PortOpener FOpener;
 };
 
 // "h:mm:ss" for a number of seconds, as the remaining time is shown.
 QString FormatRemainingTime(int seconds);
+// The time a transfer still needs when the given fraction of it took elapsedMs, never below 0.
+QString EstimateRemainingTime(std::int32_t elapsedMs, double fraction);

@@ -5,7 +5,7 @@
 PortOpener PortChoice::Opener() const
 {
     if (Device.isEmpty())
-        return SerialPort::Opener();
+        return Ports ? Ports : SerialPort::Opener();
     return [device = Device](int) {
         return SerialPort::OpenDevice(device);
     };

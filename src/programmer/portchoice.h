@@ -10,6 +10,8 @@ struct PortChoice
 {
     int Number = -1; // COMn; below 1 searches COM1 to COM8
     QString Device;  // a device path; when set, the board is looked for there alone
+    // Opens the numbered ports; empty for the system's serial ports, as outside the tests.
+    PortOpener Ports = {};
 
     // Opens the ports as the link numbers them: COMn, or the named device as COM1.
     PortOpener Opener() const;

@@ -124,6 +124,16 @@ TEST_F(FlashDialog, ProgramsAndVerifiesANonPagedChip)
     EXPECT_TRUE(board.PortFree());
 }
 
+TEST_F(FlashDialog, PassesOnTheLineItIsGiven)
+{
+    BoardLine line({"--chip", "ATtiny26"});
+    Dialog.SetPortOpener(line.Opener());
+    Pass(ImageBytes(200), ATtiny26);
+    ExpectClosedAfterSuccess();
+    EXPECT_EQ(Text("BoardLB"), QStringLiteral("SW 2.1 auf HW 1.3 an COM1 gefunden."));
+    EXPECT_EQ(line.Frames('P').size(), 7);
+}
+
 TEST_F(FlashDialog, FillsAPagedChipExactlyWithoutAsking)
 {
     BoardSim board({"--chip", "ATtiny26"});

@@ -111,6 +111,18 @@ TEST_F(FuseBitsDialog, WritesTheTicksWithTheUnusedHighBitsSet)
     EXPECT_TRUE(Button("WriteBT")->isEnabled()) << "writing needs no new read";
 }
 
+TEST_F(FuseBitsDialog, ButtonsWorkOnTheLineTheyAreGiven)
+{
+    BoardLine line({"--chip", "ATtiny26", "--fuses", "0xE1,0xF7"});
+    Dialog.SetPortOpener(line.Opener());
+    Button("ReadBT")->click();
+    EXPECT_EQ(Status(), QStringLiteral("Fuse Bits gelesen."));
+    Box("L0CB")->setChecked(false);
+    Button("WriteBT")->click();
+    EXPECT_EQ(Status(), QStringLiteral("Fuse Bits geschrieben."));
+    EXPECT_EQ(line.Board().LowFuse(), 0xE0);
+}
+
 TEST_F(FuseBitsDialog, WorksOnlyWithAnATtiny26)
 {
     ReadOnce();

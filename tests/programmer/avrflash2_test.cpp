@@ -2,16 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <deque>
 #include <map>
-#include <thread>
 #include <vector>
 
 #include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
-#include "platform/ticks.h"
 #include "support/boardsim.h"
 #include "support/qtprinters.h"
 
@@ -60,8 +57,9 @@ TEST(Connect, SearchesPortsInOrderAndUploadsTheChipParameters)
                            "s 01 00 00 00", "s 02 00 00 00", "O 01 06 01 00", "O 02 83 00 00",
                            "O 03 83 00 00", "O 04 80 7F 00"}));
 
-    link.ClosePort();
-    EXPECT_FALSE(link.IsOpen());
+    link.Disconnect();
+    EXPECT_TRUE(board.PortFree());
+    EXPECT_EQ(board.Frames().last(), "M 00 00 00 00");
     EXPECT_EQ(link.Port, 0);
     EXPECT_TRUE(link.SWVersion.isEmpty());
 }
@@ -123,7 +121,7 @@ TEST(Connect, VersionTextsMustCarryTheirPrefixes)
         sim.MapAsPort(1);
         TAVRFlash link;
         EXPECT_FALSE(link.Connect(-1));
-        EXPECT_FALSE(link.IsOpen());
+        EXPECT_TRUE(sim.PortFree());
         EXPECT_EQ(link.Port, 0);
         EXPECT_EQ(sim.Frames(), test.Frames);
     }
@@ -134,6 +132,17 @@ TEST(Connect, VersionTextWithoutClosingZeroEndsAtTheFirstGap)
     Connected board({"--no-text-end", "1", "--no-done", "v:1"});
     EXPECT_EQ(board.Link.SWVersion, "SW 2.1");
     EXPECT_EQ(board.Link.HWVersion, "HW 1.3");
+}
+
+// A board that streams its text without end must not hold the search: the text wait ends it.
+TEST(Connect, EndlessVersionTextEndsTheWait)
+{
+    BoardLine line({"--sw", "SW" + QString(115200, 'x'), "--no-text-end", "1"});
+    TAVRFlash link(line.Opener());
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(link.Connect(1));
+    EXPECT_LT(timer.elapsed(), 4000) << "the board sends for 10 s";
 }
 
 TEST(Connect, LongVersionTextIsCutButReadToItsEnd)
@@ -161,7 +170,8 @@ TEST(Connect, SignatureOutsideTheTableIsNoBoard)
 
     EXPECT_FALSE(link.Connect(3));
     EXPECT_EQ(link.Device, 0);
-    EXPECT_FALSE(link.IsOpen());
+    EXPECT_TRUE(foreign.PortFree());
+    EXPECT_EQ(link.Port, 0);
 }
 
 TEST(ProgramFlash, WordWiseImageGoesOutAsOneBlockAndReadsBack)
@@ -299,6 +309,33 @@ TEST(ProgramFlash, UnpluggedBoardFailsAtOnce)
     }
 }
 
+// The driver takes only part of a piece: the block reports the word where it ended, and the rest
+// still goes out, so that the board receives the words its frame announced.
+TEST(ProgramFlash, ShortPieceEndsThePassWhereItEnded)
+{
+    BoardLine line({"--chip", "AT90S2313"});
+    TAVRFlash link(line.Opener());
+    ASSERT_TRUE(link.Connect(1));
+    line.StopTaking(5 + 5 + 8 + 6, std::chrono::milliseconds(500)); // the frames, 1.75 pieces
+    const auto image = Image(10);
+    EXPECT_EQ(link.ProgramFlash(image.data(), 10), 7);
+    EXPECT_EQ(line.Frames().mid(10), QStringList({"C 00 00 00 00", "F 00 00 0A 00"}));
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), line.Board().Flash().begin()));
+}
+
+// A board that stopped taking data would otherwise hold the block for ever.
+TEST(ProgramFlash, PieceThatMovesNothingEndsTheBlock)
+{
+    BoardLine line({"--chip", "ATtiny26"});
+    TAVRFlash link(line.Opener());
+    ASSERT_TRUE(link.Connect(1));
+    const std::size_t before = line.Sent().size();
+    line.StopTaking(5 + 5 + 10, std::chrono::seconds(30));
+    const auto image = Image(16);
+    EXPECT_EQ(link.ProgramFlash(image.data(), 16), 5) << "the word the second piece ended in";
+    EXPECT_EQ(line.Sent().size(), before + 20);
+}
+
 TEST(ProgramFlash, WaitsForASlowErase)
 {
     Connected board({"--chip", "AT90S2313", "--erase-ms", "2500"});
@@ -379,6 +416,24 @@ TEST(Instructions, DamagedAnswerIsAFailureNotAFuse)
     EXPECT_EQ(line.Board().HighFuse(), 0xF7);
 }
 
+// A missing answer byte costs one read call of the port's 205 ms, not a second one.
+TEST(Instructions, MissingAnswerCostsOneReadCall)
+{
+    BoardLine line({"--chip", "ATtiny26"});
+    line.KeepsErrorCounts = false; // so an overrun loses a byte without a trace
+    TAVRFlash link(line.Opener());
+    ASSERT_TRUE(link.Connect(1));
+    line.Settle();
+    line.DamageAnswer(1, BoardLine::Damage::Overrun); // the answer after "+"
+    line.DamageAnswer(2, BoardLine::Damage::Overrun); // and the "!"
+    QElapsedTimer timer;
+    timer.start();
+    std::uint8_t fuse = 0;
+    EXPECT_FALSE(link.ReadInstruction(0x50, 0x00, 0x00, fuse));
+    EXPECT_GE(timer.elapsed(), 200);
+    EXPECT_LT(timer.elapsed(), 400);
+}
+
 TEST(Instructions, ReadAndWriteTheFuseBytes)
 {
     Connected board({"--chip", "ATtiny26", "--fuses", "0xE1,0xF7", "--bad-ack", "D:1"});
@@ -397,130 +452,21 @@ TEST(Instructions, ReadAndWriteTheFuseBytes)
               QStringList({"d 50 00 00 00", "d 58 08 00 00", "D AC A0 00 5F", "D AC A8 00 F5"}));
 }
 
-namespace {
-
-// An in-memory port: answers with queued bytes and takes as many bytes per write as told.
-struct FakePort
-{
-    std::deque<std::uint8_t> Replies;
-    std::map<int, int> Accepted; // write call number -> bytes taken; others take all
-    int Budget = 1 << 30;        // bytes taken in all before every write moves nothing
-    std::vector<int> WriteSizes;
-    std::vector<std::uint8_t> Sent;
-    int Reads = 0;
-    int Stream = -1; // once the replies are out, sent without end
-};
-
-class FakeChannel final : public SerialChannel
-{
-public:
-    explicit FakeChannel(FakePort& port)
-        : FPort(port)
-    {}
-
-    int Read(std::uint8_t* data, int size) override
-    {
-        ++FPort.Reads;
-        if (FPort.Replies.empty() && FPort.Stream >= 0) {
-            std::fill_n(data, size, std::uint8_t(FPort.Stream));
-            return size;
-        }
-        if (FPort.Replies.empty()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5 * size + 200));
-            return 0;
-        }
-        int got = 0;
-        for (; got < size && !FPort.Replies.empty(); ++got) {
-            data[got] = FPort.Replies.front();
-            FPort.Replies.pop_front();
-        }
-        return got;
-    }
-
-    int Write(const std::uint8_t* data, int size) override
-    {
-        const auto call = int(FPort.WriteSizes.size());
-        FPort.WriteSizes.push_back(size);
-        int taken = FPort.Accepted.count(call) ? FPort.Accepted[call] : size;
-        taken = std::min(taken, FPort.Budget);
-        FPort.Budget -= taken;
-        FPort.Sent.insert(FPort.Sent.end(), data, data + taken);
-        return taken;
-    }
-
-    void Purge() override {}
-    bool Failed() const override { return false; }
-
-private:
-    FakePort& FPort;
-};
-
-} // namespace
-
-TEST(ReceiveByte, MakesOneReadCallWhenNothingArrives)
-{
-    FakePort port;
-    TAVRFlash link([&port](int) { return PortOpening{std::make_unique<FakeChannel>(port)}; });
-    ASSERT_TRUE(link.OpenPort(1));
-    std::uint8_t b = 0;
-    EXPECT_FALSE(link.ReceiveByte(b, 200));
-    EXPECT_EQ(port.Reads, 1);
-    link.ClosePort(); // no board to answer the frame that leaves programming mode
-}
-
-TEST(GetVersionText, TextWithoutEndEndsTheWait)
-{
-    FakePort port;
-    port.Replies = {'+', 'S', 'W'};
-    port.Stream = 'x';
-    TAVRFlash link([&port](int) { return PortOpening{std::make_unique<FakeChannel>(port)}; });
-    ASSERT_TRUE(link.OpenPort(1));
-    const QString text = link.GetVersionText(1);
-    EXPECT_EQ(text, "SW" + QString(253, 'x'));
-    link.ClosePort();
-}
-
-TEST(WriteBlock, ShortPieceReportsWhereItEndedAndTheRestStillGoesOut)
-{
-    FakePort port;
-    port.Replies = {'+', '!'};
-    port.Accepted[6] = 6; // the second piece, after the five frame bytes and the first piece
-    TAVRFlash link([&port](int) { return PortOpening{std::make_unique<FakeChannel>(port)}; });
-    ASSERT_TRUE(link.OpenPort(1));
-    const auto image = Image(10);
-
-    EXPECT_EQ(link.WriteBlock(0x0180, 10, image.data()), 7);
-    EXPECT_EQ(port.WriteSizes, std::vector<int>({1, 1, 1, 1, 1, 8, 8, 6}));
-    EXPECT_EQ(std::vector<std::uint8_t>(port.Sent.begin(), port.Sent.begin() + 7),
-              std::vector<std::uint8_t>({'F', 0x80, 0x01, 10, 0, 0x34, 0x12}));
-    EXPECT_EQ(port.Sent.size(), 5u + 8 + 6 + 6);
-    link.ClosePort();
-}
-
-TEST(WriteBlock, BoardThatStopsTakingDataEndsTheBlock)
-{
-    FakePort port;
-    port.Replies = {'+', '!'};
-    port.Budget = 5 + 10;
-    TAVRFlash link([&port](int) { return PortOpening{std::make_unique<FakeChannel>(port)}; });
-    ASSERT_TRUE(link.OpenPort(1));
-    const auto image = Image(128);
-
-    EXPECT_EQ(link.WritePageBlock(0, 128, image.data()), 5);
-    EXPECT_EQ(port.WriteSizes, std::vector<int>({1, 1, 1, 1, 1, 8, 8, 8}));
-}
-
 TEST(RemainingTime, EstimatesFromTheElapsedTime)
 {
-    EXPECT_EQ(FormatRemainingTime(65), "0:01:05");
+    const struct
+    {
+        std::int32_t Elapsed;
+        double Fraction;
+        QString Remaining;
+    } cases[] = {
+        {10000, 0.5, "0:00:10"},       {10000, 0.25, "0:00:30"}, {65000, 0.5, "0:01:05"},
+        {3000, 1.0 / 3601, "3:00:00"}, {10000, 1.01, "0:00:00"}, // past the end
+        {200000, 1.01, "0:00:00"},                               // and never below it
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Fraction);
+        EXPECT_EQ(EstimateRemainingTime(c.Elapsed, c.Fraction), c.Remaining);
+    }
     EXPECT_EQ(FormatRemainingTime(3 * 3600 + 7), "3:00:07");
-    EXPECT_EQ(FormatRemainingTime(0), "0:00:00");
-
-    TAVRFlash link;
-    link.StartTicks = TickCount() - 10000;
-    EXPECT_EQ(link.RemainingTime(0.5), "0:00:10");
-    EXPECT_EQ(link.RemainingTime(0.25), "0:00:30");
-    EXPECT_EQ(link.RemainingTime(101.0 / 100), "0:00:00") << "past the end rounds to zero";
-    link.StartTicks = TickCount() - 200000;
-    EXPECT_EQ(link.RemainingTime(1.01), "0:00:00") << "and never goes below it";
 }

@@ -246,6 +246,14 @@ void BoardLine::DamageAnswer(int skip, Damage damage)
     FDamage[FAnswers + skip] = damage;
 }
 
+void BoardLine::StopTaking(int after, std::chrono::milliseconds hold)
+{
+    FStopAt = FTaken + after;
+    FStopHold = hold;
+    if (after <= 0)
+        FStoppedUntil = Clock::now() + hold;
+}
+
 void BoardLine::Answer(const std::vector<std::uint8_t>& bytes)
 {
     Advance();
@@ -269,6 +277,23 @@ int BoardLine::SentWhileHeld()
 {
     Advance();
     return FSentWhileHeld;
+}
+
+QStringList BoardLine::Frames()
+{
+    Advance();
+    for (const std::string& line : FBoard.TakeLog())
+        if (line[0] != '#')
+            FFrames << QString::fromStdString(line);
+    return FFrames;
+}
+
+QStringList BoardLine::Frames(char letter)
+{
+    QStringList frames = Frames();
+    frames.removeIf(
+        [letter](const QString& frame) { return !frame.startsWith(QLatin1Char(letter)); });
+    return frames;
 }
 
 // Plays everything that has happened on the line up to now, in the order of the wire.
@@ -373,10 +398,25 @@ ssize_t BoardLine::Write(const std::uint8_t* data, std::size_t size)
         errno = EIO;
         return -1;
     }
+    const std::size_t taken = std::min(size, Room());
+    if (taken == 0) {
+        errno = EAGAIN;
+        return -1;
+    }
     if (FQueue.empty())
         FSendDone = Clock::now() + ByteTime;
-    FQueue.insert(FQueue.end(), data, data + size);
-    return ssize_t(size);
+    FQueue.insert(FQueue.end(), data, data + taken);
+    FTaken += int(taken);
+    if (FTaken == FStopAt)
+        FStoppedUntil = Clock::now() + FStopHold;
+    return ssize_t(taken);
+}
+
+std::size_t BoardLine::Room() const
+{
+    if (Clock::now() < FStoppedUntil)
+        return 0;
+    return FStopAt > FTaken ? std::size_t(FStopAt - FTaken) : SIZE_MAX;
 }
 
 // Sleeps until the next byte leaves or arrives, as long as nothing asked for has happened.
@@ -387,11 +427,13 @@ int BoardLine::Poll(short events, int timeoutMs)
         Advance();
         if (FHungUp)
             return (events & (POLLIN | POLLOUT)) | POLLERR | POLLHUP;
-        const int ready =
-            (events & POLLOUT) | ((events & POLLIN) && !FReceived.empty() ? POLLIN : 0);
+        const int ready = ((events & POLLOUT) && Room() > 0 ? POLLOUT : 0) |
+                          ((events & POLLIN) && !FReceived.empty() ? POLLIN : 0);
         if (ready != 0 || Clock::now() >= deadline)
             return ready;
         Clock::time_point next = deadline;
+        if (events & POLLOUT)
+            next = std::min(next, FStoppedUntil);
         if (!FWire.empty())
             next = std::min(next, FWire.front().At);
         if (!FQueue.empty())

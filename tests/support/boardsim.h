@@ -113,6 +113,8 @@ public:
     void DropClearToSend(int after, std::chrono::milliseconds hold);
     // The board's byte `skip` places after those it has sent so far arrives damaged.
     void DamageAnswer(int skip, Damage damage);
+    // The driver takes `after` more bytes, then none for `hold`, as when its buffer stays full.
+    void StopTaking(int after, std::chrono::milliseconds hold);
     // Bytes from the board's side, sent from now on.
     void Answer(const std::vector<std::uint8_t>& bytes);
     void HangUp() { FHungUp = true; }
@@ -123,6 +125,9 @@ public:
     std::vector<std::uint8_t> Sent();
     // How many of them went out while CTS was off.
     int SentWhileHeld();
+    // Every frame the board received, oldest first, as "v 01 00 00 00"; or those of one letter.
+    QStringList Frames();
+    QStringList Frames(char letter);
     SimulatedBoard& Board() { return FBoard; }
 
 private:
@@ -140,6 +145,7 @@ private:
     void Transmit(std::uint8_t byte, Clock::time_point at);
     void PutOnWire(int byte, Clock::time_point at);
     void Arrive(const Arrival& arrival);
+    std::size_t Room() const;
 
     ssize_t Read(std::uint8_t* data, std::size_t size);
     ssize_t Write(const std::uint8_t* data, std::size_t size);
@@ -162,7 +168,12 @@ private:
     std::chrono::milliseconds FHold{0};
     Clock::time_point FHeldFrom = Clock::time_point::max();
     Clock::time_point FHeldUntil = Clock::time_point::max();
+    int FTaken = 0; // bytes the driver took in all
+    int FStopAt = -1;
+    std::chrono::milliseconds FStopHold{0};
+    Clock::time_point FStoppedUntil = Clock::time_point::min();
     std::vector<std::uint8_t> FSent;
+    QStringList FFrames;
     int FSentWhileHeld = 0;
     bool FHungUp = false;
 };
