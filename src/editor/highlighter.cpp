@@ -198,9 +198,13 @@ int Highlighter::Format(QTextBlock& block, int number, int start)
         bool(packed & FormattedAsTarget) == target)
         return EndOf(packed);
     const QString text = block.text();
-    const bool coloured = text.size() <= LongestColouredBlock;
     std::vector<SyntaxToken> tokens;
-    const BlockScan scan = ScanBlock(text, start, coloured ? &tokens : nullptr);
+    const BlockScan scan =
+        ScanBlock(text, start, text.size() <= LongestColouredBlock ? &tokens : nullptr);
+    const bool coloured =
+        text.size() <= LongestColouredBlock && tokens.size() <= std::size_t(MostColouredTokens);
+    if (!coloured)
+        tokens.clear();
     QList<QTextLayout::FormatRange> ranges;
     const qsizetype targetEnd = scan.TargetStart + scan.TargetLength;
     for (const SyntaxToken& token : tokens)
