@@ -136,15 +136,24 @@ void SourceEdit::paintEvent(QPaintEvent* event)
 // draw it, which a Wayland session without a keyboard cannot answer.
 void SourceEdit::PaintCurrentLine()
 {
+    FCaretLine = CaretLine();
+    QPainter(viewport()).fillRect(InView(FCaretLine), FColours.CurrentLine);
+}
+
+// The caret's line in the document's coordinates, which scrolling leaves as they are.
+QRectF SourceEdit::CaretLine() const
+{
     const QTextCursor caret = textCursor();
     const QTextBlock block = caret.block();
-    QRectF line = blockBoundingGeometry(block).translated(contentOffset());
-    if (const QTextLine text = block.layout()->lineForTextPosition(caret.positionInBlock());
-        text.isValid())
-        line = QRectF(0, line.top() + text.y(), 0, text.height());
-    line.setLeft(0);
-    line.setRight(viewport()->width());
-    QPainter(viewport()).fillRect(line, FColours.CurrentLine);
+    const QRectF bounds = blockBoundingGeometry(block);
+    const QTextLine line = block.layout()->lineForTextPosition(caret.positionInBlock());
+    return line.isValid() ? QRectF(0, bounds.top() + line.y(), 1, line.height()) : bounds;
+}
+
+QRect SourceEdit::InView(const QRectF& line) const
+{
+    return QRectF(0, line.top() + contentOffset().y(), viewport()->width(), line.height())
+        .toAlignedRect();
 }
 
 // Without wrapping, a gutter that grows moves the text but changes none of its lines; Qt would
@@ -341,7 +350,12 @@ void SourceEdit::CaretMoved()
     else
         FBracketTimer.stop();
     ShowBracketMarks();
-    viewport()->update();
+    // Only the line left and the line reached: a long line is costly to draw again.
+    if (const QRectF line = CaretLine(); line != FCaretLine) {
+        viewport()->update(InView(FCaretLine));
+        viewport()->update(InView(line));
+        FCaretLine = line;
+    }
     FGutter->update();
 }
 

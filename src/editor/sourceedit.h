@@ -65,6 +65,8 @@ private:
 
     bool Indent(const QKeyEvent& event);
     void PaintCurrentLine();
+    QRectF CaretLine() const;
+    QRect InView(const QRectF& line) const;
     void PaintGutter(QPaintEvent* event);
     void ShowGutterToolTip(QHelpEvent* event);
     int GutterWidth() const;
@@ -88,4 +90,6 @@ private:
     std::optional<BracketSearch> FBracketSearch;
     QTimer FBracketTimer;
     MessageMarks FMessageMarks;
+    // The caret's line where its mark was last drawn.
+    QRectF FCaretLine;
 };
