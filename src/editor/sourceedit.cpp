@@ -159,7 +159,7 @@ QRect SourceEdit::InView(const QRectF& line) const
 // Without wrapping, a gutter that grows moves the text but changes none of its lines; Qt would
 // still lay out every line again, a pass that takes a good part of a second on 20 MB and that
 // a plain edit would not make. The layout keeps its width then, a little wider than the view,
-// which only the full-width mark of the caret's line uses.
+// which shows nowhere.
 void SourceEdit::resizeEvent(QResizeEvent* event)
 {
     if (FGutterGrowth > 0 && event->oldSize().width() - event->size().width() == FGutterGrowth &&
@@ -204,10 +204,12 @@ bool SourceEdit::Indent(const QKeyEvent& event)
 {
     const bool enter = (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter) &&
                        !(event.modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier));
+    if (!enter && event.text() != u"}")
+        return false;
     QTextCursor caret = textCursor();
     const QString before = caret.block().text().first(caret.positionInBlock());
-    const bool closing = event.text() == u"}" && !caret.hasSelection() && !before.isEmpty() &&
-                         before.trimmed().isEmpty();
+    const bool closing =
+        !enter && !caret.hasSelection() && !before.isEmpty() && before.trimmed().isEmpty();
     if (!enter && !closing)
         return false;
     caret.beginEditBlock();

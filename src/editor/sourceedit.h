@@ -47,7 +47,7 @@ public:
     int MessageMarkLine(int row) const { return FMessageMarks.BlockOf(row); }
 
     // Characters a bracket search looks at within one event; the rest follows between events.
-    static constexpr qsizetype BracketStep = 4000;
+    static constexpr qsizetype BracketStep = 1000;
     // True while the partner of the bracket beside the caret is still looked for.
     bool BracketSearchPending() const;
 
