@@ -229,6 +229,16 @@ TEST_F(Colouring, SendsNoSignalAndLeavesCursorsAndUndoAlone)
     EXPECT_EQ(Shown(0), "");
 }
 
+TEST_F(Colouring, AShownLineTypedInHasItsFormatsBeforeItIsPaintedAgain)
+{
+    Document.setPlainText(QStringLiteral("int a;\nint b;"));
+    ColourAll();
+    Insert(4, QStringLiteral("long "));
+    EXPECT_EQ(Shown(0), "k:int k:long") << "Qt lays the line out once, with its formats";
+    Insert(11, QStringLiteral("\n// x"));
+    EXPECT_EQ(Shown(1), "") << "new lines wait for their painting";
+}
+
 TEST_F(Colouring, LinesTooLongOrTooDenseStayPlainButStillCarryTheirState)
 {
     const int most = Highlighter::MostColouredTokens;
