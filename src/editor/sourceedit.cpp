@@ -340,7 +340,8 @@ void SourceEdit::ShowGutterToolTip(QHelpEvent* event)
         QToolTip::showText(event->globalPos(), marks.begin()->second.Text, FGutter);
 }
 
-// The caret's line mark is painted with the text; the viewport's update paints it anew.
+// The caret's line mark is drawn with the text: only the line left and the line reached are
+// painted anew, since a view of long lines is costly to draw.
 void SourceEdit::CaretMoved()
 {
     if (!Decorated())
@@ -352,7 +353,6 @@ void SourceEdit::CaretMoved()
     else
         FBracketTimer.stop();
     ShowBracketMarks();
-    // Only the line left and the line reached: a long line is costly to draw again.
     if (const QRectF line = CaretLine(); line != FCaretLine) {
         viewport()->update(InView(FCaretLine));
         viewport()->update(InView(line));
