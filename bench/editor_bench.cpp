@@ -1,10 +1,14 @@
 // The coloured editor with its gutter against the same main window with both switched off,
 // measured in one run: loading a 2 MB source (at most 1.2 times the plain load and under
-// 0.5 s), the slowest keystroke of typing a, /*, */ and " in its middle, repaint included
-// (within 5 ms), and opening a 20 MB source (Ctrl+End at once, and the longest pass of the
-// event loop while the colouring follows the rest of the file). Prints times and ratios.
+// 0.5 s), the slowest keystroke of typing a, /*, */, ", (, { and }, repaint included (within
+// 5 ms), in the middle of that source, beside the { of a 40 000-line table and at column 60 of
+// a 5 000-character line of hex data, the slowest caret move beside that {, and opening a 20 MB
+// source (Ctrl+End at once, and the longest pass of the event loop while the colouring follows
+// the rest of the file). Prints times and ratios.
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
+#include <functional>
 #include <vector>
 
 #include <QApplication>
@@ -14,6 +18,7 @@
 #include <QTextBlock>
 
 #include "app/main.h"
+#include "editor/highlighter.h"
 #include "editor/sourceedit.h"
 #include "platform/textfile.h"
 #include "support/scriptedprompts.h"
@@ -51,6 +56,49 @@ QString CSource(qsizetype bytes)
         text += chunk.arg(i);
     return text;
 }
+
+// A table of 40 000 lines of hex bytes after a little code, as generated data looks.
+QString TableSource()
+{
+    QString text = QStringLiteral("//#TARGET AT90S8515\n#include <avr/io.h>\n\n"
+                                  "static const uint8_t table[] = {\n");
+    const QString row = QStringLiteral("    0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, "
+                                       "0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF,\n");
+    text += row.repeated(40000);
+    return text + QStringLiteral("};\n\nint main(void)\n{\n    return table[0];\n}\n");
+}
+
+// Twenty lines of hex data, each of as many numbers as given, six characters each, in as many
+// arrays between code, so that one such line is in view at a time.
+QString HexLinesSource(int numbers)
+{
+    const QString code = CSource(1500);
+    QString text;
+    for (int line = 0; line < 20; ++line)
+        text += code + QStringLiteral("static const uint8_t data_%1[] = {\n").arg(line) +
+                QStringLiteral("0x5A, ").repeated(numbers - 1) + QStringLiteral("0x00,\n};\n");
+    return text + code;
+}
+
+// The time the program's own thread has run: on a machine shared with other work, a keystroke's
+// wall time says more of the other work than of the keystroke.
+class ThreadClock
+{
+public:
+    ThreadClock() { restart(); }
+    void restart() { FStart = Now(); }
+    double Milliseconds() const { return (Now() - FStart) / 1e6; }
+
+private:
+    static double Now()
+    {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return double(now.tv_sec) * 1e9 + double(now.tv_nsec);
+    }
+
+    double FStart = 0;
+};
 
 double Milliseconds(const QElapsedTimer& timer)
 {
@@ -131,43 +179,111 @@ struct Window
     TMainFM Main{Prompts, {}};
 };
 
+constexpr int KeyCount = 7;
+const char* const Keys[KeyCount] = {"a", "/*", "*/", "\"", "(", "{", "}"};
+
 struct Typing
 {
-    double Slowest[4] = {};
+    double Slowest[KeyCount] = {};
+    double SlowestMove = 0;
     double LongestPause = 0;
 };
 
-const char* const Keys[4] = {"a", "/*", "*/", "\""};
+// Where the caret goes for a round of typing: the document and the round, 0 to 19.
+using Place = std::function<int(const QTextDocument&, int)>;
 
-// Types each key sequence at the starts of 20 lines in the middle of the file, one after the
-// other, with the event loop running between the keystrokes as it does for a user.
-Typing TypeInTheMiddle(Window& window)
+// Times one keystroke, repaint included, and then the event loop's pass after it.
+void TimeKey(SourceEdit* editor, Qt::Key key, char c, double& slowest, Typing& typing)
+{
+    ThreadClock timer;
+    if (c)
+        QTest::keyClick(editor, c);
+    else
+        QTest::keyClick(editor, key);
+    editor->viewport()->repaint();
+    slowest = std::max(slowest, timer.Milliseconds());
+    timer.restart();
+    QApplication::processEvents();
+    typing.LongestPause = std::max(typing.LongestPause, timer.Milliseconds());
+}
+
+// Types each key sequence at the place of 20 rounds, every sequence on its own from the same
+// caret, with the event loop running between the keystrokes as it does for a user; then moves
+// the caret off the place and back.
+Typing TypeAt(Window& window, const Place& place)
 {
     SourceEdit* editor = window.Editor();
     Typing typing;
-    const int middle = editor->blockCount() / 2;
-    for (int line = middle; line < middle + 20; ++line) {
-        QTextCursor caret(editor->document()->findBlockByNumber(line));
-        caret.movePosition(QTextCursor::EndOfLine);
-        editor->setTextCursor(caret);
-        editor->centerCursor();
-        window.Settle();
-        for (int key = 0; key < 4; ++key)
-            for (const char* c = Keys[key]; *c; ++c) {
-                QElapsedTimer timer;
-                timer.start();
-                QTest::keyClick(editor, *c);
-                editor->viewport()->repaint();
-                typing.Slowest[key] = std::max(typing.Slowest[key], Milliseconds(timer));
-                timer.restart();
-                QApplication::processEvents();
-                typing.LongestPause = std::max(typing.LongestPause, Milliseconds(timer));
-            }
-        while (editor->document()->isUndoAvailable())
-            editor->undo();
+    for (int round = 0; round < 20; ++round) {
+        const int position = place(*editor->document(), round);
+        for (int key = 0; key < KeyCount; ++key) {
+            QTextCursor caret(editor->document());
+            caret.setPosition(position);
+            editor->setTextCursor(caret);
+            editor->centerCursor();
+            window.Settle();
+            for (const char* c = Keys[key]; *c; ++c)
+                TimeKey(editor, Qt::Key_unknown, *c, typing.Slowest[key], typing);
+            while (editor->document()->isUndoAvailable())
+                editor->undo();
+        }
+        for (const Qt::Key move : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Right, Qt::Key_Left})
+            TimeKey(editor, move, 0, typing.SlowestMove, typing);
     }
     window.Settle();
     return typing;
+}
+
+void PrintTyping(const char* where, const Typing& plain, const Typing& coloured)
+{
+    std::printf("typing %s, slowest keystroke with repaint, in the thread's own time "
+                "(limit 5 ms):\n",
+                where);
+    for (int key = 0; key < KeyCount; ++key)
+        std::printf("  %-3s plain %5.2f ms, coloured %5.2f ms, ratio %.2f\n", Keys[key],
+                    plain.Slowest[key], coloured.Slowest[key],
+                    coloured.Slowest[key] / plain.Slowest[key]);
+    std::printf("  caret move plain %5.2f ms, coloured %5.2f ms, ratio %.2f\n", plain.SlowestMove,
+                coloured.SlowestMove, coloured.SlowestMove / plain.SlowestMove);
+    std::printf("  longest event-loop pass between keystrokes: plain %.2f ms, coloured %.2f ms\n",
+                plain.LongestPause, coloured.LongestPause);
+}
+
+// Loads the file into both windows, compares the loads and types at the place in each.
+void MeasureTyping(Window& plain, Window& coloured, const QString& path, const char* where,
+                   const Place& place)
+{
+    std::vector<double> plainLoads, colouredLoads;
+    for (int round = 0; round < 3; ++round) {
+        plainLoads.push_back(plain.Load(path).Shown);
+        colouredLoads.push_back(coloured.Load(path).Shown);
+    }
+    std::printf("load of the file for typing %s (median of 3): plain %.0f ms, coloured %.0f ms, "
+                "ratio %.2f (limit 1.20)\n",
+                where, Median(plainLoads), Median(colouredLoads),
+                Median(colouredLoads) / Median(plainLoads));
+    const Typing plainTyping = TypeAt(plain, place);
+    PrintTyping(where, plainTyping, TypeAt(coloured, place));
+}
+
+// At the ends of 20 lines in the middle of the document.
+int InTheMiddle(const QTextDocument& document, int round)
+{
+    const QTextBlock line = document.findBlockByNumber(document.blockCount() / 2 + round);
+    return line.position() + line.length() - 1;
+}
+
+// Right after the table's opening brace.
+int BesideTheTablesBrace(const QTextDocument& document, int)
+{
+    return int(document.toRawText().indexOf(u'{')) + 1;
+}
+
+// At column 60 of each hex line in turn.
+int InAHexLine(const QTextDocument& document, int round)
+{
+    const QString array = QStringLiteral("data_%1[]").arg(round);
+    return document.find(array).block().next().position() + 59;
 }
 
 } // namespace
@@ -181,7 +297,13 @@ int main(int argc, char* argv[])
     const QString small = dir.filePath(QStringLiteral("two.c"));
     const QString large = dir.filePath(QStringLiteral("twenty.c"));
     const QString lines2000 = dir.filePath(QStringLiteral("lines2000.c"));
+    const QString table = dir.filePath(QStringLiteral("table.c"));
+    const QString hexLines = dir.filePath(QStringLiteral("hex.c"));
+    const QString denseLines = dir.filePath(QStringLiteral("dense.c"));
     WriteTextFile(lines2000, CSource(60'000), TextEncoding::Utf8);
+    WriteTextFile(table, TableSource(), TextEncoding::Utf8);
+    WriteTextFile(hexLines, HexLinesSource(834), TextEncoding::Utf8);
+    WriteTextFile(denseLines, HexLinesSource(Highlighter::MostColouredTokens), TextEncoding::Utf8);
     WriteTextFile(small, CSource(2'000'000), TextEncoding::Utf8);
     WriteTextFile(large, CSource(20'000'000), TextEncoding::Utf8);
 
@@ -199,15 +321,13 @@ int main(int argc, char* argv[])
                     colouredLoad, colouredLoad / plainLoad, std::ranges::max(colouredLoads));
     }
 
-    const Typing plainTyping = TypeInTheMiddle(plain);
-    const Typing colouredTyping = TypeInTheMiddle(coloured);
-    std::printf("typing in the middle of 2 MB, slowest keystroke with repaint (limit 5 ms):\n");
-    for (int key = 0; key < 4; ++key)
-        std::printf("  %-3s plain %5.2f ms, coloured %5.2f ms, ratio %.2f\n", Keys[key],
-                    plainTyping.Slowest[key], colouredTyping.Slowest[key],
-                    colouredTyping.Slowest[key] / plainTyping.Slowest[key]);
-    std::printf("  longest event-loop pass between keystrokes: plain %.2f ms, coloured %.2f ms\n",
-                plainTyping.LongestPause, colouredTyping.LongestPause);
+    MeasureTyping(plain, coloured, small, "in the middle of 2 MB", InTheMiddle);
+    MeasureTyping(plain, coloured, table, "beside the { of a 40 000-line table",
+                  BesideTheTablesBrace);
+    MeasureTyping(plain, coloured, hexLines, "at column 60 of a 5 000-character hex line",
+                  InAHexLine);
+    MeasureTyping(plain, coloured, denseLines,
+                  "at column 60 of a hex line of as many tokens as are coloured", InAHexLine);
 
     std::vector<double> plainShown, colouredShown, plainJump, colouredJump, followed;
     double longestPass = 0;

@@ -128,6 +128,7 @@ TMainFM::~TMainFM()
     // The base class still destroys the children, which lose the focus and emit on the way; the
     // handlers must not run on a window that is no longer a TMainFM.
     disconnect(qApp, nullptr, this, nullptr);
+    disconnect(MsgLV->model(), nullptr, this, nullptr);
     for (QObject* control : {static_cast<QObject*>(EditorRE), static_cast<QObject*>(ListingRE)})
         disconnect(control, nullptr, this, nullptr);
 }
@@ -157,6 +158,12 @@ void TMainFM::CreateControls()
     connect(EditorRE, &QPlainTextEdit::textChanged, this, &TMainFM::EditorREChange);
     connect(MsgLV, &QTreeWidget::itemDoubleClicked, this,
             [this] { Guarded([this] { MsgLVDblClick(); }); });
+    // The marks in the editor belong to the rows: they come with them and go when the list is
+    // emptied for the next build.
+    connect(MsgLV->model(), &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) { MarkMessages(first, last); });
+    connect(MsgLV->model(), &QAbstractItemModel::modelReset, this,
+            [this] { Source()->ClearMessageMarks(); });
     for (QPlainTextEdit* edit : {EditorRE, ListingRE}) {
         const auto changed = [this, edit] {
             EditorRESelectionChange(edit);
@@ -278,6 +285,11 @@ void TMainFM::CreateProjectMenu()
     OnClick(AddItem(ProjectMI, "CompileAndFlashMI", QStringLiteral("Kompilieren && &Flashen"),
                     Qt::Key_F9),
             &TMainFM::CompileAndFlashMIClick);
+    OnClick(AddItem(ProjectMI, "NextMessageMI", QStringLiteral("&Nächste Meldung"), Qt::Key_F8),
+            &TMainFM::NextMessageMIClick);
+    OnClick(AddItem(ProjectMI, "PreviousMessageMI", QStringLiteral("&Vorige Meldung"),
+                    Qt::SHIFT | Qt::Key_F8),
+            &TMainFM::PreviousMessageMIClick);
     ProjectMI->addSeparator()->setObjectName(QStringLiteral("N6"));
     CreateTargetMenu(ProjectMI);
     ProjectMI->addSeparator()->setObjectName(QStringLiteral("N2"));

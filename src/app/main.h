@@ -21,6 +21,7 @@ class QSplitter;
 class QTextCursor;
 class QTreeWidget;
 class Prompts;
+class SourceEdit;
 struct SearchOptions;
 class TAboutFM;
 class TFlashFM;
@@ -137,6 +138,11 @@ private:
     QList<QPointer<QAction>> LockCommands();
     void AddRow(const TMessageRow& row);
     void MsgLVDblClick();
+    void MarkMessages(int first, int last);
+    void NextMessageMIClick() { GoToMessage(true); }
+    void PreviousMessageMIClick() { GoToMessage(false); }
+    void GoToMessage(bool forward);
+    SourceEdit* Source() const;
     void FuseBitsMIClick();
 
     void CreateRecentFiles();

@@ -9,6 +9,7 @@
 #include "app/regmru.h"
 #include "dialogs/prompts.h"
 #include "editor/documenttext.h"
+#include "editor/sourceedit.h"
 #include "editor/targetdirective.h"
 
 namespace {
@@ -57,6 +58,7 @@ bool TMainFM::NewDocument()
         return false;
     ClearListing();
     EditorRE->clear();
+    Source()->ClearMessageMarks();
     FEncoding = TextEncoding::Utf8;
     SetFileName({});
     SetModified(false);
@@ -80,6 +82,7 @@ bool TMainFM::LoadDocument(const QString& path)
     TextFileContents contents = ReadTextFile(path);
     SetFileName(path);
     EditorRE->setPlainText(ToDocument(contents.Text));
+    Source()->ClearMessageMarks();
     FEncoding = contents.Encoding;
     SetModified(false);
     MainMRU->AddItem(path);

@@ -48,3 +48,17 @@ TMessageRow SplitMessage(const QString& line, const QString& folder)
     row.Line = location->Digits.toString();
     return row;
 }
+
+// The word follows the location, as in "file:12:5: warning: text".
+TMessageKind MessageKind(const TMessageRow& row)
+{
+    if (!row.HasLocation())
+        return TMessageKind::Other;
+    const qsizetype colon = row.Message.indexOf(QLatin1String(": "), row.File.size());
+    if (colon < 0)
+        return TMessageKind::Other;
+    const QStringView word = QStringView(row.Message).sliced(colon + 2);
+    if (word.startsWith(QLatin1String("error:")) || word.startsWith(QLatin1String("fatal error:")))
+        return TMessageKind::Error;
+    return word.startsWith(QLatin1String("warning:")) ? TMessageKind::Warning : TMessageKind::Other;
+}

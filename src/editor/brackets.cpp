@@ -4,7 +4,6 @@
 #include <string_view>
 #include <vector>
 
-#include <QTextBlock>
 #include <QTextDocument>
 
 #include "editor/highlighter.h"
@@ -13,8 +12,11 @@ namespace {
 
 constexpr std::u16string_view Opening = u"([{";
 constexpr std::u16string_view Closing = u")]}";
-// Characters looked at for a partner before giving up, some thousand lines.
-constexpr qsizetype Reach = 100000;
+
+bool IsBracket(QChar c)
+{
+    return Opening.find(c.unicode()) != Opening.npos || Closing.find(c.unicode()) != Closing.npos;
+}
 
 bool InToken(const std::vector<SyntaxToken>& tokens, qsizetype column)
 {
@@ -28,47 +30,75 @@ bool InCode(Highlighter& colouring, const QTextBlock& block, const QString& text
            !InToken(colouring.Tokens(block, text), column);
 }
 
-std::optional<BracketPair> FindPartner(Highlighter& colouring, QTextBlock block, int position)
-{
-    const QChar bracket = colouring.Document().characterAt(position);
-    const auto opening = Opening.find(bracket.unicode());
-    const bool forward = opening != std::u16string_view::npos;
-    const QChar partner = forward ? Closing[opening] : Opening[Closing.find(bracket.unicode())];
-    qsizetype column = position - block.position();
-    qsizetype looked = 0;
-    for (int depth = 0; block.isValid() && looked <= Reach;) {
-        const QString text = block.text();
-        if (text.size() > Highlighter::LongestColouredBlock)
-            return std::nullopt;
-        const std::vector<SyntaxToken> tokens = colouring.Tokens(block, text);
-        for (qsizetype i = column; i >= 0 && i < text.size(); i += forward ? 1 : -1) {
-            if ((text[i] != bracket && text[i] != partner) || InToken(tokens, i))
-                continue;
-            depth += text[i] == bracket ? 1 : -1;
-            if (depth == 0)
-                return BracketPair{position, block.position() + int(i)};
-        }
-        looked += text.size() + 1;
-        block = forward ? block.next() : block.previous();
-        column = forward ? 0 : block.length() - 2;
-    }
-    if (block.isValid())
-        return std::nullopt;
-    return BracketPair{position, -1};
-}
-
 } // namespace
 
-std::optional<BracketPair> FindBracketPair(Highlighter& colouring, int caret)
+BracketSearch::BracketSearch(Highlighter& colouring, int caret)
+    : FColouring(colouring)
 {
     const QTextDocument& document = colouring.Document();
     for (const int position : {caret, caret - 1}) {
-        const char16_t c = document.characterAt(position).unicode();
-        if (position < 0 || (Opening.find(c) == Opening.npos && Closing.find(c) == Closing.npos))
+        const QChar c = document.characterAt(position);
+        if (position < 0 || !IsBracket(c))
             continue;
         const QTextBlock block = document.findBlock(position);
-        if (InCode(colouring, block, block.text(), position - block.position()))
-            return FindPartner(colouring, block, position);
+        if (!InCode(colouring, block, block.text(), position - block.position()))
+            continue;
+        const auto opening = Opening.find(c.unicode());
+        FForward = opening != Opening.npos;
+        FBracket = c;
+        FPartner = FForward ? Closing[opening] : Opening[Closing.find(c.unicode())];
+        FPosition = position;
+        FBlock = block;
+        FColumn = position - block.position();
+        FOutcome = Outcome::Pending;
+        return;
     }
+}
+
+// Whole lines are taken, since a line's tokens cost the same for one character as for all.
+BracketSearch::Outcome BracketSearch::Step(qsizetype budget)
+{
+    for (qsizetype spent = 0; FOutcome == Outcome::Pending && (spent == 0 || spent < budget);) {
+        if (!FBlock.isValid()) {
+            FOutcome = Outcome::Found;
+            return FOutcome;
+        }
+        const QString text = FBlock.text();
+        const qsizetype cost = text.size() + LineCost;
+        if (FLooked > Reach || text.size() > Highlighter::LongestColouredBlock) {
+            FOutcome = Outcome::Nothing;
+            break;
+        }
+        if (const std::optional<int> match = LookThrough(text)) {
+            FMatch = *match;
+            FOutcome = Outcome::Found;
+        }
+        spent += cost;
+        FLooked += cost;
+        FBlock = FForward ? FBlock.next() : FBlock.previous();
+        FColumn = FForward ? 0 : FBlock.length() - 2;
+    }
+    return FOutcome;
+}
+
+std::optional<int> BracketSearch::LookThrough(const QString& text)
+{
+    const std::vector<SyntaxToken> tokens = FColouring.Tokens(FBlock, text);
+    for (qsizetype i = FColumn; i >= 0 && i < text.size(); i += FForward ? 1 : -1) {
+        if ((text[i] != FBracket && text[i] != FPartner) || InToken(tokens, i))
+            continue;
+        FDepth += text[i] == FBracket ? 1 : -1;
+        if (FDepth == 0)
+            return FBlock.position() + int(i);
+    }
+    return std::nullopt;
+}
+
+std::optional<BracketPair> FindBracketPair(Highlighter& colouring, int caret)
+{
+    BracketSearch search(colouring, caret);
+    if (search.Step(BracketSearch::Reach + Highlighter::LongestColouredBlock) ==
+        BracketSearch::Outcome::Found)
+        return search.Pair();
     return std::nullopt;
 }

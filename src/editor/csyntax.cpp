@@ -17,12 +17,14 @@ enum Mode : int
     LineComment = 2,
     StringLiteral = 3,
     CharLiteral = 4,
+    // A block comment whose line ended in a star and a splice: a slash next closes it.
+    BlockCommentStar = 5,
 };
 constexpr int ModeMask = 7;
 constexpr int InDirective = 8;
 static_assert((ModeMask | InDirective) <= 15, "a line's state fits in four bits");
 
-constexpr std::array<std::string_view, 55> Keywords{"NULL",
+constexpr std::array<std::string_view, 82> Keywords{"NULL",
                                                     "_Alignas",
                                                     "_Alignof",
                                                     "_Atomic",
@@ -33,11 +35,38 @@ constexpr std::array<std::string_view, 55> Keywords{"NULL",
                                                     "_Noreturn",
                                                     "_Static_assert",
                                                     "_Thread_local",
+                                                    "__alignof",
+                                                    "__alignof__",
+                                                    "__asm",
                                                     "__asm__",
+                                                    "__attribute",
                                                     "__attribute__",
+                                                    "__complex__",
+                                                    "__const",
+                                                    "__const__",
                                                     "__extension__",
+                                                    "__flash",
+                                                    "__flash1",
+                                                    "__flash2",
+                                                    "__flash3",
+                                                    "__flash4",
+                                                    "__flash5",
+                                                    "__func__",
+                                                    "__imag",
+                                                    "__imag__",
+                                                    "__inline",
                                                     "__inline__",
+                                                    "__label__",
+                                                    "__memx",
+                                                    "__real",
+                                                    "__real__",
+                                                    "__restrict",
+                                                    "__restrict__",
+                                                    "__signed",
+                                                    "__signed__",
+                                                    "__typeof",
                                                     "__typeof__",
+                                                    "__volatile",
                                                     "__volatile__",
                                                     "asm",
                                                     "auto",
@@ -106,7 +135,8 @@ bool IsOctalDigit(QChar c)
 
 bool IsIdentifierStart(QChar c)
 {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_';
+    // The compiler takes a dollar sign as a letter.
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c == u'$';
 }
 
 bool IsIdentifierChar(QChar c)
@@ -135,7 +165,10 @@ private:
     std::optional<int> Literal(qsizetype start, qsizetype quoteAt, int open, qsizetype& i);
     qsizetype LiteralBody(qsizetype start, qsizetype from, QChar quote);
     qsizetype CloseComment(qsizetype start, qsizetype from);
-    qsizetype Directive(qsizetype hash);
+    int OpenComment(qsizetype from) const;
+    qsizetype LeadingComments(qsizetype i);
+    qsizetype DirectiveMark(qsizetype i) const;
+    qsizetype Directive(qsizetype hash, qsizetype mark);
     qsizetype EscapeEnd(qsizetype backslash) const;
     qsizetype NumberEnd(qsizetype i) const;
     qsizetype WordEnd(qsizetype i) const;
@@ -153,9 +186,19 @@ int CLine::Scan(int state)
 {
     const bool directive = state & InDirective;
     switch (state & ModeMask) {
+    case BlockCommentStar:
+        if (!Line.isEmpty() && Line[0] == u'/') {
+            Add(0, 1, SyntaxKind::Comment);
+            return ScanCode(1, directive, false);
+        }
+        if (!Line.isEmpty() && Line[0] == u'\\' && OnlyBlanksAfter(0)) {
+            Add(0, Line.size(), SyntaxKind::Comment);
+            return state;
+        }
+        [[fallthrough]];
     case BlockComment: {
         const qsizetype end = CloseComment(0, 0);
-        return end < 0 ? state : ScanCode(end, directive, false);
+        return end < 0 ? OpenComment(0) | (state & InDirective) : ScanCode(end, directive, false);
     }
     case LineComment:
         Add(0, Line.size(), SyntaxKind::Comment);
@@ -173,9 +216,12 @@ int CLine::Scan(int state)
 int CLine::ScanCode(qsizetype i, bool directive, bool lineStart)
 {
     const qsizetype n = Line.size();
-    if (lineStart && SkipBlanks(0) < n && Line[SkipBlanks(0)] == u'#') {
-        i = Directive(SkipBlanks(0));
-        directive = true;
+    if (lineStart) {
+        i = LeadingComments(0);
+        if (const qsizetype mark = DirectiveMark(i); mark > 0) {
+            i = Directive(i, mark);
+            directive = true;
+        }
     }
     const int open = directive ? InDirective : 0;
     while (i < n) {
@@ -186,9 +232,10 @@ int CLine::ScanCode(qsizetype i, bool directive, bool lineStart)
             return EndsInSplice(i) ? LineComment | open : Code;
         }
         if (c == u'/' && next == u'*') {
-            i = CloseComment(i, i + 2);
+            const qsizetype from = i + 2;
+            i = CloseComment(i, from);
             if (i < 0)
-                return BlockComment | open;
+                return OpenComment(from) | open;
         } else if (c == u'"' || c == u'\'') {
             if (const auto spliced = Literal(i, i, open, i))
                 return *spliced;
@@ -244,6 +291,12 @@ qsizetype CLine::LiteralBody(qsizetype start, qsizetype from, QChar quote)
             Add(piece, Line.size(), SyntaxKind::String);
             return -1;
         }
+        // Splices go before escapes: this backslash escapes the next line's first character.
+        if (Line[i + 1] == u'\\' && OnlyBlanksAfter(i + 1)) {
+            Add(piece, i, SyntaxKind::String);
+            Add(i, Line.size(), SyntaxKind::Escape);
+            return -1;
+        }
         Add(piece, i, SyntaxKind::String);
         piece = EscapeEnd(i);
         Add(i, piece, SyntaxKind::Escape);
@@ -262,9 +315,40 @@ qsizetype CLine::CloseComment(qsizetype start, qsizetype from)
     return close < 0 ? -1 : close + 2;
 }
 
-qsizetype CLine::Directive(qsizetype hash)
+// The state of a line that ends inside a block comment opened or continued at `from`.
+int CLine::OpenComment(qsizetype from) const
 {
-    const qsizetype name = SkipBlanks(hash + 1);
+    qsizetype end = Line.size();
+    while (end > from && IsBlank(Line[end - 1]))
+        --end;
+    const bool starSpliced = end - 2 >= from && Line[end - 1] == u'\\' && Line[end - 2] == u'*';
+    return starSpliced ? BlockCommentStar : BlockComment;
+}
+
+// Comments closed on the line count as blanks before a directive's mark.
+qsizetype CLine::LeadingComments(qsizetype i)
+{
+    for (i = SkipBlanks(i); Line.sliced(i).startsWith(u"/*"); i = SkipBlanks(i)) {
+        const qsizetype close = Line.indexOf(u"*/", i + 2);
+        if (close < 0)
+            return i;
+        Add(i, close + 2, SyntaxKind::Comment);
+        i = close + 2;
+    }
+    return i;
+}
+
+// The length of the directive's mark at i: "#" or its digraph "%:"; 0 when there is none.
+qsizetype CLine::DirectiveMark(qsizetype i) const
+{
+    if (Line.sliced(i).startsWith(u'#'))
+        return 1;
+    return Line.sliced(i).startsWith(u"%:") ? 2 : 0;
+}
+
+qsizetype CLine::Directive(qsizetype hash, qsizetype mark)
+{
+    const qsizetype name = SkipBlanks(hash + mark);
     const qsizetype nameEnd = WordEnd(name);
     Add(hash, nameEnd, SyntaxKind::Preprocessor);
     const QStringView word = Line.sliced(name, nameEnd - name);

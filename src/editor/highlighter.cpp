@@ -136,18 +136,25 @@ Highlighter::BlockScan Highlighter::ScanBlock(const QString& text, int state,
 // and the states after them are worked out again when needed. Blocks an edit creates start
 // unknown, but which part of a split block keeps the old state is up to Qt, so the whole
 // changed range is marked.
+//
+// A shown block typed in gets its formats at once: Qt lays the block out after this signal, and
+// formats set later, when it is painted, would have it laid out a second time at every key.
 void Highlighter::ContentsChange(int position, int, int added)
 {
     const QTextBlock last = FDocument.findBlock(position + added);
     QTextBlock block = FDocument.findBlock(position);
+    const bool retype = block == last && block.userState() != Unknown &&
+                        (block.userState() & Formatted) && FKnown > block.blockNumber();
     FKnown = std::min(FKnown, block.blockNumber());
     if (FTargetBlock >= FKnown)
         FTargetBlock = -1;
-    for (; block.isValid(); block = block.next()) {
-        block.setUserState(Unknown);
-        if (block == last)
+    for (QTextBlock changed = block; changed.isValid(); changed = changed.next()) {
+        changed.setUserState(Unknown);
+        if (changed == last)
             break;
     }
+    if (retype)
+        Format(block, FKnown, StartState(block, FKnown));
     FFollow.start();
 }
 
@@ -198,9 +205,13 @@ int Highlighter::Format(QTextBlock& block, int number, int start)
         bool(packed & FormattedAsTarget) == target)
         return EndOf(packed);
     const QString text = block.text();
-    const bool coloured = text.size() <= LongestColouredBlock;
     std::vector<SyntaxToken> tokens;
-    const BlockScan scan = ScanBlock(text, start, coloured ? &tokens : nullptr);
+    const BlockScan scan =
+        ScanBlock(text, start, text.size() <= LongestColouredBlock ? &tokens : nullptr);
+    const bool coloured =
+        text.size() <= LongestColouredBlock && tokens.size() <= std::size_t(MostColouredTokens);
+    if (!coloured)
+        tokens.clear();
     QList<QTextLayout::FormatRange> ranges;
     const qsizetype targetEnd = scan.TargetStart + scan.TargetLength;
     for (const SyntaxToken& token : tokens)

@@ -35,6 +35,9 @@ public:
     // Longer blocks keep the plain look: a layout with a format every few characters of a
     // megabyte-long line would make typing in it crawl.
     static constexpr int LongestColouredBlock = 10000;
+    // Nor does a block with more tokens than this: each token is a run of its own in the layout,
+    // laid out and drawn again at every key typed in the block.
+    static constexpr int MostColouredTokens = 64;
 
     Highlighter(QTextDocument& document, SyntaxDefinition syntax);
     ~Highlighter() override;

@@ -1,14 +1,17 @@
 #include "editor/sourceedit.h"
 
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QTextBlock>
+#include <QTextLayout>
+#include <QToolTip>
 
-#include "editor/brackets.h"
 #include "editor/csyntax.h"
 #include "editor/documenttext.h"
 #include "editor/highlighter.h"
+#include "editor/indentation.h"
 #include "editor/listingsyntax.h"
 
 namespace {
@@ -35,6 +38,13 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override { Edit.PaintGutter(event); }
+    bool event(QEvent* event) override
+    {
+        if (event->type() != QEvent::ToolTip)
+            return QWidget::event(event);
+        Edit.ShowGutterToolTip(static_cast<QHelpEvent*>(event));
+        return true;
+    }
 
 private:
     SourceEdit& Edit;
@@ -47,7 +57,11 @@ SourceEdit::SourceEdit(Language language, QWidget* parent)
 {
     connect(this, &QPlainTextEdit::blockCountChanged, this, &SourceEdit::UpdateGutterWidth);
     connect(this, &QPlainTextEdit::updateRequest, this, &SourceEdit::UpdateGutter);
-    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &SourceEdit::UpdateMarks);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &SourceEdit::CaretMoved);
+    connect(document(), &QTextDocument::contentsChange, this, &SourceEdit::SearchBracket);
+    FBracketTimer.setSingleShot(true);
+    FBracketTimer.setInterval(0);
+    connect(&FBracketTimer, &QTimer::timeout, this, &SourceEdit::ContinueBracketSearch);
     SetDecorated(true);
 }
 
@@ -56,6 +70,7 @@ SourceEdit::~SourceEdit()
     // The base classes still destroy the document and the viewport, which may signal on the
     // way; the handlers must not run on a control that is no longer a SourceEdit.
     disconnect(this, nullptr, this, nullptr);
+    disconnect(document(), nullptr, this, nullptr);
 }
 
 void SourceEdit::SetDecorated(bool decorated)
@@ -69,6 +84,8 @@ void SourceEdit::SetDecorated(bool decorated)
         ApplyPalette();
         UpdateGutterWidth();
     } else {
+        FBracketTimer.stop();
+        FBracketSearch.reset();
         FHighlighter->RemoveFormats();
         FHighlighter.reset();
         setViewportMargins(0, 0, 0, 0);
@@ -88,17 +105,61 @@ QWidget* SourceEdit::Gutter() const
     return FGutter;
 }
 
+void SourceEdit::AddMessageMark(int row, int line, MessageMarks::Kind kind, const QString& text)
+{
+    FMessageMarks.Add(*document(), row, line, kind, text);
+    FGutter->update();
+}
+
+void SourceEdit::ClearMessageMarks()
+{
+    FMessageMarks.Clear();
+    FGutter->update();
+}
+
+bool SourceEdit::BracketSearchPending() const
+{
+    return FBracketSearch && FBracketSearch->Result() == BracketSearch::Outcome::Pending;
+}
+
 void SourceEdit::paintEvent(QPaintEvent* event)
 {
-    if (FHighlighter)
+    if (FHighlighter) {
         FHighlighter->Colour(firstVisibleBlock(), LastVisibleBlock());
+        PaintCurrentLine();
+    }
     QPlainTextEdit::paintEvent(event);
+}
+
+// Drawn here under the text, not as a full-width selection: that would cover the target line's
+// own background, and on an empty line Qt asks the input method for the writing direction to
+// draw it, which a Wayland session without a keyboard cannot answer.
+void SourceEdit::PaintCurrentLine()
+{
+    FCaretLine = CaretLine();
+    QPainter(viewport()).fillRect(InView(FCaretLine), FColours.CurrentLine);
+}
+
+// The caret's line in the document's coordinates, which scrolling leaves as they are.
+QRectF SourceEdit::CaretLine() const
+{
+    const QTextCursor caret = textCursor();
+    const QTextBlock block = caret.block();
+    const QRectF bounds = blockBoundingGeometry(block);
+    const QTextLine line = block.layout()->lineForTextPosition(caret.positionInBlock());
+    return line.isValid() ? QRectF(0, bounds.top() + line.y(), 1, line.height()) : bounds;
+}
+
+QRect SourceEdit::InView(const QRectF& line) const
+{
+    return QRectF(0, line.top() + contentOffset().y(), viewport()->width(), line.height())
+        .toAlignedRect();
 }
 
 // Without wrapping, a gutter that grows moves the text but changes none of its lines; Qt would
 // still lay out every line again, a pass that takes a good part of a second on 20 MB and that
 // a plain edit would not make. The layout keeps its width then, a little wider than the view,
-// which only the full-width mark of the caret's line uses.
+// which shows nowhere.
 void SourceEdit::resizeEvent(QResizeEvent* event)
 {
     if (FGutterGrowth > 0 && event->oldSize().width() - event->size().width() == FGutterGrowth &&
@@ -121,17 +182,57 @@ void SourceEdit::changeEvent(QEvent* event)
         ApplyPalette();
 }
 
-// Shift+Enter would break the line inside one text line: the file gets a line end there, but the
-// gutter, the caret panel and a compiler's line numbers would count one line less above it.
+// A read-only control ignores Tab, and its parent would then move the focus on with it.
 void SourceEdit::keyPressEvent(QKeyEvent* event)
 {
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (!enter || !(event->modifiers() & Qt::ShiftModifier))
-        return QPlainTextEdit::keyPressEvent(event);
-    QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier,
-                    event->text(), event->isAutoRepeat(), ushort(event->count()));
-    QPlainTextEdit::keyPressEvent(&plain);
-    event->setAccepted(plain.isAccepted());
+    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+    if ((isReadOnly() && tab && !tabChangesFocus()) || (!isReadOnly() && Indent(*event)))
+        return event->accept();
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+bool SourceEdit::focusNextPrevChild(bool next)
+{
+    return tabChangesFocus() && QPlainTextEdit::focusNextPrevChild(next);
+}
+
+// Enter starts the new line with the indentation it should have, and a closing brace typed
+// first on an indented line takes one level off; either is one step to undo. Shift+Enter is
+// Enter too: a line break inside one text line would give the file a line end that the gutter,
+// the caret panel and a compiler's line numbers count one line less above.
+bool SourceEdit::Indent(const QKeyEvent& event)
+{
+    const bool enter = (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter) &&
+                       !(event.modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier));
+    if (!enter && event.text() != u"}")
+        return false;
+    QTextCursor caret = textCursor();
+    const QString before = caret.block().text().first(caret.positionInBlock());
+    const bool closing =
+        !enter && !caret.hasSelection() && !before.isEmpty() && before.trimmed().isEmpty();
+    if (!enter && !closing)
+        return false;
+    caret.beginEditBlock();
+    if (closing) {
+        caret.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
+        caret.insertText(ClosingBraceIndent(before, IndentUnit(*document())) + u'}');
+    } else {
+        caret.removeSelectedText();
+        const QString line = caret.block().text();
+        const QString indent = NewLineIndent(QStringView(line).first(caret.positionInBlock()),
+                                             IndentUnit(*document()));
+        // The line break goes in after its indentation, so that the step ends in it: a letter
+        // typed next would otherwise join the step and be undone with it.
+        const int at = caret.position();
+        caret.insertText(indent);
+        caret.setPosition(at);
+        caret.insertBlock();
+        caret.setPosition(at + 1 + int(indent.size()));
+    }
+    caret.endEditBlock();
+    setTextCursor(caret);
+    ensureCursorVisible();
+    return true;
 }
 
 // Qt copies no-break spaces as blanks, and the stand-ins of the document would reach other
@@ -205,12 +306,22 @@ void SourceEdit::PaintGutter(QPaintEvent* event)
     const int current = textCursor().blockNumber();
     QTextBlock block = firstVisibleBlock();
     int number = block.blockNumber();
+    const std::map<int, MessageMarks::Shown> marks =
+        FMessageMarks.Between(number, LastVisibleBlock().blockNumber());
     qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
     while (block.isValid() && top <= event->rect().bottom()) {
         const qreal height = blockBoundingRect(block).height();
+        const QRectF line(0, top, FGutter->width(), height);
         if (number == current)
-            painter.fillRect(QRectF(0, top, FGutter->width(), height), FColours.CurrentLine);
-        painter.setPen(number == current ? FColours.GutterCurrentText : FColours.GutterText);
+            painter.fillRect(line, FColours.GutterCurrentLine);
+        const auto mark = marks.find(number);
+        if (mark != marks.end())
+            painter.fillRect(line.adjusted(1, 1, -1, -1),
+                             mark->second.Worst == MessageMarks::Kind::Error
+                                 ? FColours.ErrorMark
+                                 : FColours.WarningMark);
+        painter.setPen(number == current || mark != marks.end() ? FColours.GutterCurrentText
+                                                                : FColours.GutterText);
         painter.drawText(QRectF(0, top, FGutter->width() - GutterPadding, fontMetrics().height()),
                          Qt::AlignRight, QString::number(number + 1));
         top += height;
@@ -219,24 +330,68 @@ void SourceEdit::PaintGutter(QPaintEvent* event)
     }
 }
 
-void SourceEdit::UpdateMarks()
+void SourceEdit::ShowGutterToolTip(QHelpEvent* event)
+{
+    const int line = cursorForPosition(QPoint(0, event->pos().y())).blockNumber();
+    const std::map<int, MessageMarks::Shown> marks = FMessageMarks.Between(line, line);
+    if (marks.empty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(event->globalPos(), marks.begin()->second.Text, FGutter);
+}
+
+// The caret's line mark is drawn with the text: only the line left and the line reached are
+// painted anew, since a view of long lines is costly to draw.
+void SourceEdit::CaretMoved()
 {
     if (!Decorated())
         return;
-    QTextEdit::ExtraSelection line;
-    line.format.setBackground(FColours.CurrentLine);
-    line.format.setProperty(QTextFormat::FullWidthSelection, true);
-    line.cursor = textCursor();
-    line.cursor.clearSelection();
-    QList<QTextEdit::ExtraSelection> marks{line};
-    if (const auto pair = FindBracketPair(*FHighlighter, textCursor().position())) {
-        const QColor colour = pair->Match < 0 ? FColours.UnmatchedBracket : FColours.Bracket;
-        marks.append(BracketMark(pair->Position, colour));
-        if (pair->Match >= 0)
-            marks.append(BracketMark(pair->Match, colour));
+    FBracketSearch.emplace(*FHighlighter, textCursor().position());
+    FBracketSearch->Step(BracketStep);
+    if (BracketSearchPending())
+        FBracketTimer.start();
+    else
+        FBracketTimer.stop();
+    ShowBracketMarks();
+    if (const QRectF line = CaretLine(); line != FCaretLine) {
+        viewport()->update(InView(FCaretLine));
+        viewport()->update(InView(line));
+        FCaretLine = line;
+    }
+    FGutter->update();
+}
+
+// The positions a search went by no longer hold after an edit: it starts again from the caret
+// once the edit is done.
+void SourceEdit::SearchBracket()
+{
+    FBracketSearch.reset();
+    if (Decorated())
+        FBracketTimer.start();
+}
+
+void SourceEdit::ContinueBracketSearch()
+{
+    if (!FBracketSearch)
+        FBracketSearch.emplace(*FHighlighter, textCursor().position());
+    if (FBracketSearch->Step(BracketStep) == BracketSearch::Outcome::Pending)
+        FBracketTimer.start();
+    else
+        ShowBracketMarks();
+}
+
+// Nothing is marked while the partner is still looked for.
+void SourceEdit::ShowBracketMarks()
+{
+    QList<QTextEdit::ExtraSelection> marks;
+    if (FBracketSearch && FBracketSearch->Result() == BracketSearch::Outcome::Found) {
+        const BracketPair pair = FBracketSearch->Pair();
+        const QColor colour = pair.Match < 0 ? FColours.UnmatchedBracket : FColours.Bracket;
+        marks.append(BracketMark(pair.Position, colour));
+        if (pair.Match >= 0)
+            marks.append(BracketMark(pair.Match, colour));
     }
     setExtraSelections(marks);
-    FGutter->update();
 }
 
 QTextEdit::ExtraSelection SourceEdit::BracketMark(int position, const QColor& colour) const
@@ -254,7 +409,7 @@ void SourceEdit::ApplyPalette()
     FColours = ColoursFor(palette());
     if (FHighlighter)
         FHighlighter->SetFormats(FColours.Formats);
-    UpdateMarks();
+    CaretMoved();
     viewport()->update();
     FGutter->update();
 }

@@ -1,17 +1,23 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include <QPlainTextEdit>
+#include <QTimer>
 
+#include "editor/brackets.h"
+#include "editor/messagemarks.h"
 #include "editor/syntaxcolours.h"
 
 class Highlighter;
+class QHelpEvent;
 
 // The text control of the editor and of the listing pane: a plain-text edit with syntax
-// colours, line numbers in a gutter, the caret's line lightly marked and the bracket beside the
-// caret marked with its partner. None of it touches the text, the undo stack, the modified
-// flag, the caret or the selection.
+// colours, line numbers in a gutter, the caret's line lightly marked, the bracket beside the
+// caret marked with its partner, and the lines compiler messages name marked in the gutter.
+// None of it touches the text, the undo stack, the modified flag, the caret or the selection.
+// Enter keeps the line's indentation, one level more after an opening brace.
 class SourceEdit final : public QPlainTextEdit
 {
     Q_OBJECT
@@ -34,23 +40,43 @@ public:
     bool ColouringSettled() const;
     QWidget* Gutter() const;
 
+    // The marks of a build's messages, each for its row in the message list.
+    void AddMessageMark(int row, int line, MessageMarks::Kind kind, const QString& text);
+    void ClearMessageMarks();
+    // The line (counted from 0) the row's mark is on now; -1 when the row has none.
+    int MessageMarkLine(int row) const { return FMessageMarks.BlockOf(row); }
+
+    // Characters a bracket search looks at within one event; the rest follows between events.
+    static constexpr qsizetype BracketStep = 1000;
+    // True while the partner of the bracket beside the caret is still looked for.
+    bool BracketSearchPending() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     QMimeData* createMimeDataFromSelection() const override;
     void insertFromMimeData(const QMimeData* source) override;
 
 private:
     class LineNumbers;
 
+    bool Indent(const QKeyEvent& event);
+    void PaintCurrentLine();
+    QRectF CaretLine() const;
+    QRect InView(const QRectF& line) const;
     void PaintGutter(QPaintEvent* event);
+    void ShowGutterToolTip(QHelpEvent* event);
     int GutterWidth() const;
     void UpdateGutterWidth();
     void PlaceGutter();
     void UpdateGutter(const QRect& rect, int dy);
-    void UpdateMarks();
+    void CaretMoved();
+    void SearchBracket();
+    void ContinueBracketSearch();
+    void ShowBracketMarks();
     QTextEdit::ExtraSelection BracketMark(int position, const QColor& colour) const;
     void ApplyPalette();
     QTextBlock LastVisibleBlock() const;
@@ -61,4 +87,9 @@ private:
     LineNumbers* FGutter = nullptr;
     // While the gutter's width changes: by how much it grows.
     int FGutterGrowth = 0;
+    std::optional<BracketSearch> FBracketSearch;
+    QTimer FBracketTimer;
+    MessageMarks FMessageMarks;
+    // The caret's line where its mark was last drawn.
+    QRectF FCaretLine;
 };

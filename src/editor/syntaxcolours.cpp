@@ -1,5 +1,6 @@
 #include "editor/syntaxcolours.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QPalette>
@@ -35,7 +36,37 @@ QColor Mix(const QColor& from, const QColor& to, double share)
                   channel(from.blue(), to.blue()));
 }
 
+double Luminance(const QColor& colour)
+{
+    const auto channel = [](double value) {
+        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) +
+           0.0722 * channel(colour.blueF());
+}
+
+// The least share of towards mixed into from that sets the mix apart from from by the contrast
+// ratio given (1 to 21, as the accessibility guidelines define it). A fixed share would vanish
+// on some palettes: the same tenth of the highlight is plain on a light base, lost on a dark one.
+QColor Apart(const QColor& from, const QColor& towards, double contrast)
+{
+    const double own = Luminance(from) + 0.05;
+    for (int percent = 1; percent < 100; ++percent) {
+        const QColor mix = Mix(from, towards, percent / 100.0);
+        const double other = Luminance(mix) + 0.05;
+        if (std::max(own, other) / std::min(own, other) >= contrast)
+            return mix;
+    }
+    return towards;
+}
+
 } // namespace
+
+double Contrast(const QColor& a, const QColor& b)
+{
+    const double la = Luminance(a) + 0.05, lb = Luminance(b) + 0.05;
+    return std::max(la, lb) / std::min(la, lb);
+}
 
 SyntaxColours ColoursFor(const QPalette& palette)
 {
@@ -64,11 +95,18 @@ SyntaxColours ColoursFor(const QPalette& palette)
     set(SyntaxKind::Label, tones.Type);
     set(SyntaxKind::Dimmed, tones.Dimmed);
 
-    colours.CurrentLine = Mix(base, highlight, dark ? 0.12 : 0.09);
-    colours.Bracket = Mix(base, highlight, 0.40);
-    colours.UnmatchedBracket = Mix(base, QColor(0xD0, 0x30, 0x30), 0.45);
-    colours.GutterBackground = Mix(base, text, 0.05);
+    // A highlight too close to the base to be seen mixed in gives way to the text colour.
+    const QColor mark = Contrast(base, highlight) >= 1.5 ? highlight : text;
+    const QColor red(0xD0, 0x30, 0x30), amber(0xE8, 0xA0, 0x00);
+    colours.CurrentLine = Apart(base, mark, MarkContrast);
+    // The caret's bracket lies on the caret's line, so it stands out against that line.
+    colours.Bracket = Apart(colours.CurrentLine, mark, MarkContrast);
+    colours.UnmatchedBracket = Apart(colours.CurrentLine, red, MarkContrast);
+    colours.GutterBackground = Apart(base, text, 1.2);
+    colours.GutterCurrentLine = Apart(colours.GutterBackground, mark, MarkContrast);
     colours.GutterText = QColor(tones.Dimmed);
     colours.GutterCurrentText = text;
+    colours.ErrorMark = Apart(colours.GutterBackground, red, 1.6);
+    colours.WarningMark = Apart(colours.GutterBackground, amber, 1.6);
     return colours;
 }

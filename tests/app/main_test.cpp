@@ -484,6 +484,8 @@ TEST_F(MainWindow, MenusOfferTheirEntriesWithShortcuts)
                                "&Projekt",
                                "  &Kompilieren Ctrl+F9",
                                "  Kompilieren && &Flashen F9",
+                               "  &Nächste Meldung F8",
+                               "  &Vorige Meldung Shift+F8",
                                "  &Ziel ",
                                "  &Listing erzeugen ",
                                "&Extras",

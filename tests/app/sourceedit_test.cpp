@@ -1,17 +1,21 @@
 #include "editor/sourceedit.h"
 
+#include <string_view>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QToolTip>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 #include "app/finddialog.h"
 #include "app/main.h"
+#include "build/messages.h"
 #include "editor/syntaxcolours.h"
 #include "support/scriptedprompts.h"
 #include "support/tempdir.h"
@@ -58,6 +62,13 @@ protected:
     static QColor GutterPixelAtCaret(SourceEdit* edit)
     {
         return edit->Gutter()->grab().toImage().pixelColor(1, edit->cursorRect().center().y());
+    }
+
+    // Right of the line's text, where only the line's mark is drawn.
+    static QColor TextPixelAtCaret(QPlainTextEdit* edit)
+    {
+        const QImage shown = edit->viewport()->grab().toImage();
+        return shown.pixelColor(shown.width() - 2, edit->cursorRect().center().y());
     }
 
     ConfigHome Config;
@@ -139,17 +150,15 @@ TEST_F(Editor, DoubleClickedMessageLineIsTheMarkedLineInTextAndGutter)
 
     EXPECT_EQ(edit->textCursor().blockNumber(), 11);
     const SyntaxColours colours = ColoursFor(edit->palette());
-    ASSERT_FALSE(edit->extraSelections().isEmpty());
-    const QTextEdit::ExtraSelection line = edit->extraSelections().first();
-    EXPECT_EQ(line.cursor.blockNumber(), 11);
-    EXPECT_TRUE(line.format.property(QTextFormat::FullWidthSelection).toBool());
-    EXPECT_EQ(line.format.background().color(), colours.CurrentLine);
-    EXPECT_EQ(GutterPixelAtCaret(edit), colours.CurrentLine);
+    EXPECT_EQ(TextPixelAtCaret(edit), colours.CurrentLine);
+    EXPECT_EQ(GutterPixelAtCaret(edit), colours.GutterCurrentLine);
 
     SetCaret(edit, 0);
-    EXPECT_EQ(GutterPixelAtCaret(edit), colours.CurrentLine) << "the gutter follows the caret";
+    EXPECT_EQ(GutterPixelAtCaret(edit), colours.GutterCurrentLine)
+        << "the gutter follows the caret";
+    EXPECT_EQ(TextPixelAtCaret(edit), colours.CurrentLine);
     SetCaret(edit, 7 * 11);
-    EXPECT_EQ(GutterPixelAtCaret(edit), colours.CurrentLine);
+    EXPECT_EQ(GutterPixelAtCaret(edit), colours.GutterCurrentLine);
     edit->verticalScrollBar()->setValue(0);
     EXPECT_EQ(edit->Gutter()->grab().toImage().pixelColor(
                   1, edit->cursorRect(QTextCursor(edit->document())).center().y()),
@@ -164,20 +173,20 @@ TEST_F(Editor, BracketBesideTheCaretIsMarkedWithItsPartner)
     const SyntaxColours colours = ColoursFor(edit->palette());
     const auto marks = [edit] {
         QStringList shown;
-        for (const QTextEdit::ExtraSelection& mark : edit->extraSelections().mid(1))
+        for (const QTextEdit::ExtraSelection& mark : edit->extraSelections())
             shown << QString::number(mark.cursor.selectionStart()) + mark.cursor.selectedText();
         return shown.join(' ');
     };
     SetCaret(edit, 3);
     EXPECT_EQ(marks(), QStringLiteral("3( 16)"));
-    EXPECT_EQ(edit->extraSelections()[1].format.background().color(), colours.Bracket);
+    EXPECT_EQ(edit->extraSelections()[0].format.background().color(), colours.Bracket);
     SetCaret(edit, 20);
     EXPECT_EQ(marks(), QStringLiteral("20} 18{"));
     SetCaret(edit, 12);
     EXPECT_EQ(marks(), QString()) << "a bracket in a comment is not marked";
     SetCaret(edit, 23);
     EXPECT_EQ(marks(), QStringLiteral("22("));
-    EXPECT_EQ(edit->extraSelections()[1].format.background().color(), colours.UnmatchedBracket);
+    EXPECT_EQ(edit->extraSelections()[0].format.background().color(), colours.UnmatchedBracket);
 }
 
 TEST_F(Editor, ColouringNeverChangesTheDocumentTheCaretOrTheSavedBytes)
@@ -307,4 +316,132 @@ TEST_F(Editor, ListingPaneTellsAddressOpcodeAndMnemonicApart)
     ASSERT_EQ(colours.size(), 4);
     colours.removeDuplicates();
     EXPECT_EQ(colours.size(), 4);
+}
+
+// The file's unit and the braces are decided below; here the keys and the steps to undo.
+TEST_F(Editor, EnterKeepsTheIndentAndBracesChangeItEachOneStepToUndo)
+{
+    SourceEdit* edit = Source(Window());
+    edit->setPlainText(QStringLiteral("  if (a) {"));
+    edit->moveCursor(QTextCursor::End);
+    for (const char key : std::string_view("\nx\n}"))
+        key == '\n' ? QTest::keyClick(edit, Qt::Key_Return) : QTest::keyClick(edit, key);
+    QStringList undone;
+    for (; edit->document()->isUndoAvailable(); edit->undo())
+        undone << edit->toPlainText();
+    EXPECT_EQ(undone, (QStringList{"  if (a) {\n    x\n  }", "  if (a) {\n    x\n    ",
+                                   "  if (a) {\n    x", "  if (a) {\n    "}));
+}
+
+TEST_F(Editor, TabDoesNotLeaveTheReadOnlyListing)
+{
+    TMainFM& main = Window();
+    main.Listing()->setPlainText(QStringLiteral("   1 0000 0FEF  ldi r16,0xff\n   2 0002 00C0"));
+    for (const char* line : {"a.c:1: error: x", "a.c:2: error: y"})
+        new QTreeWidgetItem(main.Messages(), {line, "a.c", "1"});
+    QTest::mouseClick(main.Listing()->viewport(), Qt::LeftButton, {}, QPoint(20, 5));
+    ASSERT_EQ(QApplication::focusWidget(), main.Listing());
+    for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        EXPECT_EQ(QApplication::focusWidget(), main.Listing()) << key;
+        EXPECT_TRUE(main.Messages()->selectedItems().isEmpty());
+    }
+    EXPECT_EQ(main.Listing()->textCursor().blockNumber(), 1) << "Down moved in the listing";
+}
+
+// The caret's line is drawn by the editor under the text, so the target line's own background
+// stays, and an empty pane draws it without asking Qt for a full-width selection.
+TEST_F(Editor, CaretsLineMarkLiesUnderTheTargetLine)
+{
+    TMainFM& main = Window();
+    SourceEdit* edit = Source(main);
+    const SyntaxColours colours = ColoursFor(edit->palette());
+    for (const char* text : {"//#TARGET ATtiny26\nint a;", ""}) {
+        SCOPED_TRACE(text);
+        edit->setPlainText(QString::fromUtf8(text));
+        while (!edit->ColouringSettled())
+            QApplication::processEvents();
+        const QImage shown = edit->viewport()->grab().toImage();
+        const int y = edit->cursorRect().center().y();
+        EXPECT_EQ(shown.pixelColor(shown.width() - 2, y), colours.CurrentLine);
+        EXPECT_TRUE(edit->extraSelections().isEmpty());
+        if (*text) {
+            QTextCursor blank(edit->document());
+            blank.setPosition(9);
+            EXPECT_EQ(shown.pixelColor(edit->cursorRect(blank).center().x() + 3, y),
+                      colours.Formats[int(SyntaxKind::TargetLine)].background().color());
+        }
+    }
+}
+
+TEST_F(Editor, FarBracketPartnerIsMarkedOnlyOnceFoundBetweenEvents)
+{
+    TMainFM& main = Window();
+    SourceEdit* edit = Source(main);
+    edit->setPlainText(QStringLiteral("{\n") + QStringLiteral("int a;\n").repeated(2000) + '}');
+    SetCaret(edit, 0);
+    EXPECT_TRUE(edit->BracketSearchPending());
+    EXPECT_TRUE(edit->extraSelections().isEmpty()) << "nothing is marked before it is known";
+    while (edit->BracketSearchPending())
+        QApplication::processEvents();
+    ASSERT_EQ(edit->extraSelections().size(), 2);
+    EXPECT_EQ(edit->extraSelections()[1].cursor.selectionStart(), 14002);
+}
+
+TEST_F(Editor, CompilerMessagesMarkTheirLinesUntilTheNextBuildOrAnotherDocument)
+{
+    TMainFM& main = Window();
+    SourceEdit* edit = Source(main);
+    const QString path = Dir.Write("blink.c", QByteArray("int a;\n").repeated(20));
+    const QStringList lines{path + ": In function 'main':",
+                            path + ":3:5: error: 'x' undeclared",
+                            "/usr/lib/avr/include/avr/io.h:5:1: warning: redefined",
+                            path + ":8:1: warning: unused variable 'y'",
+                            path + ":3:9: note: reported only once",
+                            path + ":12:1: warning: no return"};
+    const auto build = [&] {
+        main.Messages()->clear();
+        for (const QString& line : lines) {
+            const TMessageRow row = SplitMessage(line);
+            new QTreeWidgetItem(main.Messages(), {row.Message, row.File, row.Line});
+        }
+    };
+    const auto gutterAt = [edit](int block) {
+        const QTextCursor line(edit->document()->findBlockByNumber(block));
+        return edit->Gutter()->grab().toImage().pixelColor(2, edit->cursorRect(line).center().y());
+    };
+    main.LoadDocument(path);
+    build();
+    const SyntaxColours colours = ColoursFor(edit->palette());
+    EXPECT_EQ(gutterAt(2), colours.ErrorMark);
+    EXPECT_EQ(gutterAt(7), colours.WarningMark);
+    EXPECT_EQ(gutterAt(4), colours.GutterBackground) << "a header's line 5 is no line of this file";
+    const QTextCursor third(edit->document()->findBlockByNumber(2));
+    QHelpEvent tip(QEvent::ToolTip, QPoint(2, edit->cursorRect(third).center().y()),
+                   QPoint(100, 100));
+    QApplication::sendEvent(edit->Gutter(), &tip);
+    EXPECT_EQ(QToolTip::text(), lines[1]);
+
+    SetCaret(edit, 0);
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClick(edit, Qt::Key_Return);
+    // F8 or Shift+F8, the row it selects and the line the caret lands on, two lines further down.
+    const int steps[][3] = {{0, 1, 4}, {0, 3, 9}, {0, 5, 13}, {0, 1, 4}, {1, 5, 13}, {1, 3, 9}};
+    for (const auto& [shift, row, line] : steps) {
+        QTest::keyClick(edit, Qt::Key_F8, shift ? Qt::ShiftModifier : Qt::NoModifier);
+        EXPECT_EQ(main.Messages()->indexOfTopLevelItem(main.Messages()->currentItem()), row);
+        EXPECT_EQ(edit->textCursor().blockNumber(), line) << row;
+        EXPECT_EQ(QApplication::focusWidget(), edit);
+    }
+
+    main.Messages()->clear();
+    EXPECT_EQ(gutterAt(4), colours.GutterBackground) << "the next build starts without marks";
+    build();
+    Prompts.Answers = {QMessageBox::No};
+    main.NewDocument();
+    QTreeWidgetItem* const current = main.Messages()->currentItem();
+    QTest::keyClick(edit, Qt::Key_F8);
+    EXPECT_EQ(main.Messages()->currentItem(), current) << "nothing left to go to";
+    EXPECT_EQ(edit->MessageMarkLine(1), -1);
 }

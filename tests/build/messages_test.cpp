@@ -81,3 +81,23 @@ TEST(SplitMessage, ReadsMessagesAboutFilesInTheSourcesFolderFromBehindIt)
     EXPECT_EQ(SplitMessage(QStringLiteral("/usr/include/a.h:3: x"), folder).Line, "3")
         << "a file elsewhere is read as before";
 }
+
+TEST(MessageKind, ErrorsAndWarningsAreToldFromTheRest)
+{
+    const struct
+    {
+        const char* Line;
+        TMessageKind Kind;
+    } cases[] = {
+        {"/home/u/blink.c:12:5: error: 'x' undeclared", TMessageKind::Error},
+        {"/home/u/blink.c:1:10: fatal error: avr/iox.h: No such file", TMessageKind::Error},
+        {"/home/u/blink.c:3: warning: unused variable", TMessageKind::Warning},
+        {"/home/u/warning: 2/a.c:3:1: note: error: quoted", TMessageKind::Other},
+        {"/home/u/blink.c:7: undefined reference to `foo'", TMessageKind::Other},
+        {"/home/u/blink.c: error: no line", TMessageKind::Other},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Line);
+        EXPECT_EQ(MessageKind(SplitMessage(QString::fromUtf8(c.Line))), c.Kind);
+    }
+}

@@ -60,3 +60,40 @@ TEST_F(Brackets, MissingPartnerAndPartnerOutOfReach)
     EXPECT_EQ(Pair(QStringLiteral("(") + QStringLiteral("a").repeated(20000) + ')', 0), "-")
         << "nor in a line too long to colour";
 }
+
+// Each step stays within its characters, however far the partner is, and the steps together
+// come to what one search at once finds.
+TEST_F(Brackets, SearchGoesOnInBoundedSteps)
+{
+    const QString row = QStringLiteral("    0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08,\n");
+    const int close = 2 + 1000 * int(row.size());
+    const struct
+    {
+        QString Text;
+        int Caret;
+        BracketSearch::Outcome Outcome;
+        int Match;
+    } cases[] = {
+        {"{\n" + row.repeated(40000) + "}", 0, BracketSearch::Outcome::Nothing, -1},
+        {"{\n" + row.repeated(1000) + "}", 0, BracketSearch::Outcome::Found, close},
+        {"{\n" + row.repeated(1000) + "}", close + 1, BracketSearch::Outcome::Found, 0},
+        {"{\n" + row.repeated(1000), 0, BracketSearch::Outcome::Found, -1},
+        {"x\n" + row.repeated(1000) + "}", close + 1, BracketSearch::Outcome::Found, -1},
+    };
+    const qsizetype step = 4000;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Caret);
+        Document.setPlainText(c.Text);
+        BracketSearch search(Colours, c.Caret);
+        int steps = 0;
+        for (qsizetype looked = 0; search.Step(step) == BracketSearch::Outcome::Pending; ++steps) {
+            EXPECT_LE(search.Looked() - looked, step + row.size() + BracketSearch::LineCost);
+            looked = search.Looked();
+        }
+        EXPECT_GT(steps, 2);
+        EXPECT_EQ(search.Result(), c.Outcome);
+        EXPECT_EQ(search.Pair().Match, c.Match);
+        const auto atOnce = FindBracketPair(Colours, c.Caret);
+        EXPECT_EQ(atOnce.has_value(), c.Outcome == BracketSearch::Outcome::Found);
+    }
+}

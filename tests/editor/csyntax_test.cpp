@@ -108,3 +108,39 @@ TEST(CSyntax, PreprocessorDirectives)
     EXPECT_EQ(Colours("//#TARGET AT90S8515"), "c://#TARGET AT90S8515")
         << "the target line is a comment to the compiler";
 }
+
+TEST(CSyntax, TheCompilersOwnKeywordsAndAddressSpaces)
+{
+    for (const char* word :
+         {"__restrict", "__asm", "__typeof", "__real__", "__imag__", "__const__", "__inline",
+          "__volatile", "__signed__", "__label__", "__flash", "__flash1", "__flash5", "__memx"}) {
+        SCOPED_TRACE(word);
+        EXPECT_EQ(Colours(word), QStringLiteral("k:") + word);
+    }
+    EXPECT_EQ(Colours("__flash6 __memx_ a$int $int"), "") << "a dollar sign is a letter";
+}
+
+TEST(CSyntax, SplicesDigraphsAndCommentsBeforeDirectives)
+{
+    const struct
+    {
+        QStringList Lines;
+        const char* Shown;
+    } cases[] = {
+        {{"/* c *\\", "/ int a;"}, "c:/* c *\\ | c:/ k:int"},
+        {{"/* c *\\", "\\", "/ int a;"}, "c:/* c *\\ | c:\\ | c:/ k:int"},
+        {{"/* c *\\", " / int a; */"}, "c:/* c *\\ | c: / int a; */"},
+        {{"/*\\", "/ int a; */"}, "c:/*\\ | c:/ int a; */"},
+        {{"s = \"abc\\\\", "n\" int"}, "s:\"abc e:\\\\ | s:n\" k:int"},
+        {{"/* c */ #define X 1"}, "c:/* c */ p:#define n:1"},
+        {{" /* a */ /* b */ # include <io.h>"}, "c:/* a */ c:/* b */ p:# include s:<io.h>"},
+        {{"%:define X 1", "%: include <io.h>"}, "p:%:define n:1 | p:%: include s:<io.h>"},
+        {{"x /* c */ #define"}, "c:/* c */"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Lines.join('|').toStdString());
+        int state = -1;
+        EXPECT_EQ(Colours(c.Lines, &state), QString::fromUtf8(c.Shown));
+        EXPECT_EQ(state, 0) << "nothing is left open";
+    }
+}

@@ -229,12 +229,37 @@ TEST_F(Colouring, SendsNoSignalAndLeavesCursorsAndUndoAlone)
     EXPECT_EQ(Shown(0), "");
 }
 
-TEST_F(Colouring, VeryLongLinesStayPlainButStillCarryTheirState)
+TEST_F(Colouring, AShownLineTypedInHasItsFormatsBeforeItIsPaintedAgain)
 {
-    Document.setPlainText(QStringLiteral("int ").repeated(5000) + QStringLiteral("/*\nint b;"));
+    Document.setPlainText(QStringLiteral("int a;\nint b;"));
     ColourAll();
-    EXPECT_EQ(Shown(0), "");
-    EXPECT_EQ(Shown(1), "c:int b;");
+    Insert(4, QStringLiteral("long "));
+    EXPECT_EQ(Shown(0), "k:int k:long") << "Qt lays the line out once, with its formats";
+    Insert(11, QStringLiteral("\n// x"));
+    EXPECT_EQ(Shown(1), "") << "new lines wait for their painting";
+}
+
+TEST_F(Colouring, LinesTooLongOrTooDenseStayPlainButStillCarryTheirState)
+{
+    const int most = Highlighter::MostColouredTokens;
+    const struct
+    {
+        QString Line;
+        bool Coloured;
+    } cases[] = {
+        {QStringLiteral("int ").repeated(5000), false},
+        {QStringLiteral("int ").repeated(most - 1), true},
+        {QStringLiteral("int ").repeated(most), false},
+        {QStringLiteral("0,").repeated(most), false},
+        {QStringLiteral("/*") + QStringLiteral("x").repeated(9990) + QStringLiteral("*/"), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Line.size());
+        Document.setPlainText(c.Line + QStringLiteral("/*\nint b;"));
+        ColourAll();
+        EXPECT_EQ(Shown(0).isEmpty(), !c.Coloured);
+        EXPECT_EQ(Shown(1), "c:int b;");
+    }
 }
 
 TEST_F(Colouring, AfterAnyEditsTheStatesAreThoseOfAFreshScan)

@@ -1,7 +1,5 @@
 #include "editor/syntaxcolours.h"
 
-#include <cmath>
-
 #include <QApplication>
 #include <QPalette>
 #include <QStyle>
@@ -9,22 +7,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-double Luminance(const QColor& colour)
-{
-    const auto channel = [](double value) {
-        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) +
-           0.0722 * channel(colour.blueF());
-}
-
-// The contrast ratio of two colours as the accessibility guidelines define it, 1 to 21.
-double Contrast(const QColor& a, const QColor& b)
-{
-    const double la = Luminance(a), lb = Luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
 
 QPalette Dark()
 {
@@ -62,9 +44,27 @@ TEST(SyntaxColours, EveryColourReadsWellOnLightAndDarkPalettes)
         EXPECT_GE(Contrast(text, colours.Bracket), 4.5);
         EXPECT_GE(Contrast(text, colours.UnmatchedBracket), 4.5);
         EXPECT_GE(Contrast(colours.GutterText, colours.GutterBackground), 4.5);
-        EXPECT_GE(Contrast(colours.GutterCurrentText, colours.CurrentLine), 7.0);
-        EXPECT_LT(Contrast(base, colours.CurrentLine), 1.3) << "the caret's line is only hinted";
-        EXPECT_GT(Contrast(base, colours.CurrentLine), 1.03);
+        EXPECT_GE(Contrast(colours.GutterCurrentText, colours.GutterCurrentLine), 7.0);
+        for (const QColor& mark : {colours.ErrorMark, colours.WarningMark})
+            EXPECT_GE(Contrast(colours.GutterCurrentText, mark), 4.5) << "the marked line's number";
+        EXPECT_LT(Contrast(base, colours.CurrentLine), 1.4) << "the caret's line is only hinted";
+        const struct
+        {
+            QColor Mark, Under;
+            double Least;
+        } marks[] = {{colours.CurrentLine, base, 1.25},
+                     {colours.Bracket, base, 1.25},
+                     {colours.Bracket, colours.CurrentLine, 1.25},
+                     {colours.UnmatchedBracket, colours.CurrentLine, 1.25},
+                     {colours.GutterBackground, base, 1.2},
+                     {colours.GutterCurrentLine, colours.GutterBackground, 1.25},
+                     {colours.ErrorMark, colours.GutterBackground, 1.5},
+                     {colours.WarningMark, colours.GutterBackground, 1.5}};
+        for (const auto& m : marks) {
+            SCOPED_TRACE(m.Mark.name().toStdString() + " on " + m.Under.name().toStdString());
+            EXPECT_GE(Contrast(m.Mark, m.Under), m.Least);
+        }
+        EXPECT_NE(colours.ErrorMark, colours.WarningMark);
     }
     EXPECT_NE(ColoursFor(light).Formats[int(SyntaxKind::Keyword)],
               ColoursFor(Dark()).Formats[int(SyntaxKind::Keyword)]);
