@@ -39,6 +39,7 @@ expected_quennor="./usr/bin/quennor -> ../lib/quennor/quennor
 ./usr/share/doc/quennor/changelog.gz
 ./usr/share/doc/quennor/copyright
 ./usr/share/icons/hicolor/scalable/apps/quennor.svg
+./usr/share/lintian/overrides/quennor
 ./usr/share/man/man1/quennor.1.gz"
 expected_quennor_flash="./usr/bin/quennor-boardsim
 ./usr/bin/quennor-flash
