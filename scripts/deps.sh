@@ -2,9 +2,9 @@
 QUENNOR_PACKAGES="cmake make g++ qt6-base-dev qt6-translations-l10n googletest libgtest-dev
     gcc-avr binutils-avr avr-libc fonts-liberation dpkg-dev file"
 
-quennor_install_deps() {
+quennor_install_deps() { # extra packages...
     local missing=()
-    for package in $QUENNOR_PACKAGES; do
+    for package in $QUENNOR_PACKAGES "$@"; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
             missing+=("$package")
     done
