@@ -13,6 +13,7 @@
 
 #include "app/main.h"
 #include "support/scriptedprompts.h"
+#include "support/testenvironment.h"
 
 namespace {
 
@@ -57,8 +58,7 @@ double DirectBuild(const QString& bin, const QString& dir)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const auto userFolders = IsolateUserFolders();
     QApplication application(argc, argv);
     QTemporaryDir dir;
     const QString example = QStringLiteral(QUENNOR_SOURCE_DIR "/examples/blink.c");

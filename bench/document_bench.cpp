@@ -13,6 +13,7 @@
 #include "app/main.h"
 #include "platform/textfile.h"
 #include "support/scriptedprompts.h"
+#include "support/testenvironment.h"
 
 namespace {
 
@@ -40,8 +41,7 @@ double CpuSeconds()
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const auto userFolders = IsolateUserFolders();
     QApplication application(argc, argv);
     QTemporaryDir dir;
     ScriptedPrompts prompts;

@@ -22,6 +22,7 @@
 #include "editor/sourceedit.h"
 #include "platform/textfile.h"
 #include "support/scriptedprompts.h"
+#include "support/testenvironment.h"
 
 namespace {
 
@@ -290,8 +291,7 @@ int InAHexLine(const QTextDocument& document, int round)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const auto userFolders = IsolateUserFolders();
     QApplication application(argc, argv);
     QTemporaryDir dir;
     const QString small = dir.filePath(QStringLiteral("two.c"));

@@ -11,6 +11,7 @@
 #include "app/finddialog.h"
 #include "app/main.h"
 #include "support/scriptedprompts.h"
+#include "support/testenvironment.h"
 
 namespace {
 
@@ -74,8 +75,7 @@ void Report(const char* shape, TMainFM& window, ScriptedPrompts& prompts, QStrin
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const auto userFolders = IsolateUserFolders();
     QApplication application(argc, argv);
     ScriptedPrompts prompts;
     TMainFM window(prompts, {});
