@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -63,4 +64,14 @@ bool SameFile(const QString& first, const QString& second)
     return ::stat(QFile::encodeName(first).constData(), &a) == 0 &&
            ::stat(QFile::encodeName(second).constData(), &b) == 0 && a.st_dev == b.st_dev &&
            a.st_ino == b.st_ino;
+}
+
+bool MakePrivateFolder(const QString& folder)
+{
+    const QFileInfo info(folder);
+    if (info.isDir())
+        return true;
+    const QString parent = info.absolutePath();
+    return parent != info.absoluteFilePath() && MakePrivateFolder(parent) &&
+           (::mkdir(QFile::encodeName(folder).constData(), 0700) == 0 || QFileInfo(folder).isDir());
 }

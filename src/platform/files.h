@@ -13,3 +13,7 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes =
 // Whether both paths name the same file: the same path, or the same file reached through a
 // symbolic or hard link. A path that names nothing is only the same as itself.
 bool SameFile(const QString& first, const QString& second);
+
+// Makes the folder and every missing folder above it readable by their user only; false when
+// the folder is not there afterwards. Folders already there keep their permissions.
+bool MakePrivateFolder(const QString& folder);

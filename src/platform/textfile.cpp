@@ -115,8 +115,9 @@ bool KeepOwnerAndGroup(int handle, const struct stat& old)
            ::fchown(handle, uid_t(-1), old.st_gid) == 0;
 }
 
-// old: the file being replaced, none for a new one.
-Outcome ReplaceAtomically(const QString& path, const QByteArray& bytes, const struct stat* old)
+// old: the file being replaced, none for a new one, which then gets newFileMode when given.
+Outcome ReplaceAtomically(const QString& path, const QByteArray& bytes, const struct stat* old,
+                          std::optional<mode_t> newFileMode = std::nullopt)
 {
     // Unbuffered, so that a short write shows in write()'s result: a buffered QSaveFile
     // commits a truncated file when only its final flush fails.
@@ -127,6 +128,8 @@ Outcome ReplaceAtomically(const QString& path, const QByteArray& bytes, const st
         file.cancelWriting();
         return Outcome::NotPossible;
     }
+    if (!old && newFileMode && ::fchmod(file.handle(), *newFileMode) != 0)
+        return Outcome::Failed;
     return file.write(bytes) == bytes.size() && file.commit() ? Outcome::Written : Outcome::Failed;
 }
 
@@ -227,9 +230,13 @@ bool ReplaceFileContents(const QString& path, const QByteArray& bytes)
 
 } // namespace
 
-bool SaveFileAtomically(const QString& path, const QByteArray& bytes)
+bool SaveFileAtomically(const QString& path, const QByteArray& bytes,
+                        std::optional<mode_t> newFileMode)
 {
-    return ReplaceAtomically(path, bytes, nullptr) == Outcome::Written;
+    struct stat old = {};
+    const bool exists = ::stat(QFile::encodeName(path).constData(), &old) == 0;
+    return ReplaceAtomically(path, bytes, nullptr, exists ? std::nullopt : newFileMode) ==
+           Outcome::Written;
 }
 
 TextFileContents DecodeText(const QByteArray& bytes)

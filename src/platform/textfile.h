@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <sys/types.h>
+
 #include <QByteArray>
 #include <QString>
 
@@ -29,8 +32,10 @@ QString DecodeLine(QByteArrayView bytes);
 // encoded as UTF-8; encoding tells which one was used.
 QByteArray EncodeText(const QString& text, TextEncoding& encoding);
 
-// Replaces the file's contents as a whole or not at all; false when the old contents stayed.
-bool SaveFileAtomically(const QString& path, const QByteArray& bytes);
+// Replaces the file's contents as a whole or not at all; false when the old contents stayed. A
+// file that is already there keeps its permissions; a new one gets newFileMode when given.
+bool SaveFileAtomically(const QString& path, const QByteArray& bytes,
+                        std::optional<mode_t> newFileMode = std::nullopt);
 
 // Reads regular files only. Throws FileError "Cannot open file <path>".
 TextFileContents ReadTextFile(const QString& path);
