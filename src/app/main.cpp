@@ -26,6 +26,7 @@
 #include "dialogs/fusebits.h"
 #include "dialogs/prompts.h"
 #include "editor/sourceedit.h"
+#include "platform/backupcopies.h"
 #include "platform/fileerror.h"
 #include "programmer/devicetable.h"
 
@@ -342,6 +343,7 @@ void TMainFM::showEvent(QShowEvent* event)
 
 void TMainFM::FormShow()
 {
+    BackupCopies::Prune();
     // The tools run in the program's directory, so a relative name would build another file.
     if (!FArguments.isEmpty())
         LoadDocument(QFileInfo(FArguments.first()).absoluteFilePath());

@@ -57,7 +57,8 @@ public:
     bool LoadDocument(const QString& path);
     bool SaveDocument();
     bool SaveDocumentAs();
-    void WriteDocument();
+    // False when the user declined to change the file's encoding.
+    bool WriteDocument();
     bool ParseTargetDirective();
     void ClearListing();
     void LoadListing(const QString& path);
@@ -105,6 +106,8 @@ private:
 
     void SetFileName(const QString& path);
     void SetModified(bool flag);
+    bool Ask(const QString& question);
+    void ReportBackupCopies(const QString& path);
     void SetListingText(const QString& text);
     QString EditorText() const;
 
@@ -167,7 +170,8 @@ private:
     bool FBuilding = false;
     bool FCloseWhenBuilt = false;
     bool FFillingListing = false;
-    TextEncoding FEncoding = TextEncoding::Utf8;
+    TextFormat FFormat;
+    QStringList FToldCopies;
     QWidget* FActiveControl = nullptr;
     bool FShown = false;
 

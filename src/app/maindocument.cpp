@@ -10,11 +10,18 @@
 #include "dialogs/prompts.h"
 #include "editor/documenttext.h"
 #include "editor/targetdirective.h"
+#include "platform/backupcopies.h"
 
 namespace {
 
 const std::vector<FileFilter> SourceFilters{{QStringLiteral("C - Dateien (*.c)"), "*.c"},
                                             {QStringLiteral("Alle Dateien"), "*.*"}};
+
+const QString AsUtf8 = QStringLiteral(
+    "Die Datei enthält Zeichen, die es in Windows-1252 nicht gibt. Als UTF-8 speichern? Umlaute "
+    "und Sonderzeichen ändern dann ihre Bytes.");
+const QString CopyLeft = QStringLiteral("Ein Speichern von %1 wurde abgebrochen. Der Inhalt der "
+                                        "Datei vor diesem Speichern liegt in:\n%2");
 
 } // namespace
 
@@ -57,7 +64,7 @@ bool TMainFM::NewDocument()
         return false;
     ClearListing();
     EditorRE->clear();
-    FEncoding = TextEncoding::Utf8;
+    FFormat = {};
     SetFileName({});
     SetModified(false);
     return true;
@@ -80,17 +87,28 @@ bool TMainFM::LoadDocument(const QString& path)
     TextFileContents contents = ReadTextFile(path);
     SetFileName(path);
     EditorRE->setPlainText(ToDocument(contents.Text));
-    FEncoding = contents.Encoding;
+    FFormat = contents.Format;
     SetModified(false);
     MainMRU->AddItem(path);
+    ReportBackupCopies(path);
     return ParseTargetDirective();
 }
 
-void TMainFM::WriteDocument()
+// Untouched lines keep their bytes unless the user agrees that the whole file becomes UTF-8.
+bool TMainFM::WriteDocument()
 {
-    FEncoding = WriteTextFile(FFileName, EditorText(), FEncoding);
+    const QString text = EditorText();
+    std::optional<QByteArray> bytes = EncodeText(text, FFormat);
+    if (!bytes) {
+        if (!Ask(AsUtf8))
+            return false;
+        FFormat.Encoding = TextEncoding::Utf8;
+        bytes = EncodeText(text, FFormat);
+    }
+    WriteFileContents(FFileName, *bytes);
     SetModified(false);
     MainMRU->AddItem(FFileName);
+    return true;
 }
 
 bool TMainFM::SaveDocumentAs()
@@ -100,16 +118,36 @@ bool TMainFM::SaveDocumentAs()
     if (path.isEmpty())
         return false;
     SetFileName(path);
-    WriteDocument();
-    return true;
+    return WriteDocument();
 }
 
 bool TMainFM::SaveDocument()
 {
     if (FFileName.isEmpty())
         return SaveDocumentAs();
-    WriteDocument();
-    return true;
+    return WriteDocument();
+}
+
+bool TMainFM::Ask(const QString& question)
+{
+    return FPrompts.Message({question, QStringLiteral("Warnung"),
+                             QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning, this}) ==
+           QMessageBox::Yes;
+}
+
+// A copy that a cut-off save left behind is named once per run, when its file is opened.
+void TMainFM::ReportBackupCopies(const QString& path)
+{
+    QStringList copies;
+    for (const QString& copy : BackupCopies::Of(path))
+        if (!FToldCopies.contains(copy))
+            copies << copy;
+    if (copies.isEmpty())
+        return;
+    FToldCopies += copies;
+    FPrompts.Message({CopyLeft.arg(path, copies.join(QLatin1Char('\n'))),
+                      QStringLiteral("Information"), QMessageBox::Ok, QMessageBox::Information,
+                      this});
 }
 
 bool TMainFM::ParseTargetDirective()

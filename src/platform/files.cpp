@@ -12,9 +12,32 @@ namespace {
 
 constexpr qint64 GrowthChunk = 64 * 1024;
 
+FileStamp Stamp(const struct stat& status)
+{
+    return {quint64(status.st_dev), quint64(status.st_ino), qint64(status.st_size),
+            qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec};
+}
+
 } // namespace
 
-std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes)
+std::optional<FileStamp> StampOf(const QString& path)
+{
+    struct stat status
+    {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return Stamp(status);
+}
+
+FileStamp StampOfHandle(int handle)
+{
+    struct stat status
+    {};
+    ::fstat(handle, &status);
+    return Stamp(status);
+}
+
+std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes, FileStamp* stamp)
 {
     // Opening without blocking and checking the opened file, not the name: a FIFO put in the
     // file's place after a check of the name would still block the open.
@@ -28,6 +51,8 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes)
         ::close(fd);
         return std::nullopt;
     }
+    if (stamp)
+        *stamp = Stamp(status);
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
