@@ -17,6 +17,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/finddialog.h"
@@ -350,6 +351,14 @@ void TMainFM::FormShow()
     if (EditorRE->isVisible() && EditorRE->isEnabled())
         EditorRE->setFocus();
     UpdateCaretPanel(EditorRE);
+}
+
+// Checked once the activation has been handled, so that a question does not interrupt it.
+void TMainFM::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        QTimer::singleShot(0, this, [this] { Guarded([this] { FormActivate(); }); });
 }
 
 void TMainFM::closeEvent(QCloseEvent* event)

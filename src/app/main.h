@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <optional>
 
 #include <QList>
 #include <QMainWindow>
@@ -88,6 +89,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -107,6 +109,9 @@ private:
     void SetFileName(const QString& path);
     void SetModified(bool flag);
     bool Ask(const QString& question);
+    bool ChangedOnDisk() const;
+    void FormActivate();
+    void ReloadDocument();
     void ReportBackupCopies(const QString& path);
     void SetListingText(const QString& text);
     QString EditorText() const;
@@ -171,6 +176,10 @@ private:
     bool FCloseWhenBuilt = false;
     bool FFillingListing = false;
     TextFormat FFormat;
+    // The file as it was loaded or last written; none for a new document.
+    std::optional<FileStamp> FStamp;
+    // A change on disk the user has already been asked about.
+    std::optional<FileStamp> FToldStamp;
     QStringList FToldCopies;
     QWidget* FActiveControl = nullptr;
     bool FShown = false;

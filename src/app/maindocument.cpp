@@ -17,6 +17,10 @@ namespace {
 const std::vector<FileFilter> SourceFilters{{QStringLiteral("C - Dateien (*.c)"), "*.c"},
                                             {QStringLiteral("Alle Dateien"), "*.*"}};
 
+const QString ChangedOutside =
+    QStringLiteral("Die Datei %1 wurde außerhalb von Quennor geändert. Trotzdem speichern?");
+const QString ReloadChanged = QStringLiteral("Die Datei %1 wurde außerhalb von Quennor geändert. "
+                                             "Neu laden und die Änderungen in Quennor verwerfen?");
 const QString AsUtf8 = QStringLiteral(
     "Die Datei enthält Zeichen, die es in Windows-1252 nicht gibt. Als UTF-8 speichern? Umlaute "
     "und Sonderzeichen ändern dann ihre Bytes.");
@@ -65,6 +69,8 @@ bool TMainFM::NewDocument()
     ClearListing();
     EditorRE->clear();
     FFormat = {};
+    FStamp.reset();
+    FToldStamp.reset();
     SetFileName({});
     SetModified(false);
     return true;
@@ -88,6 +94,8 @@ bool TMainFM::LoadDocument(const QString& path)
     SetFileName(path);
     EditorRE->setPlainText(ToDocument(contents.Text));
     FFormat = contents.Format;
+    FStamp = contents.Stamp;
+    FToldStamp.reset();
     SetModified(false);
     MainMRU->AddItem(path);
     ReportBackupCopies(path);
@@ -105,7 +113,8 @@ bool TMainFM::WriteDocument()
         FFormat.Encoding = TextEncoding::Utf8;
         bytes = EncodeText(text, FFormat);
     }
-    WriteFileContents(FFileName, *bytes);
+    FStamp = WriteFileContents(FFileName, *bytes);
+    FToldStamp.reset();
     SetModified(false);
     MainMRU->AddItem(FFileName);
     return true;
@@ -118,6 +127,8 @@ bool TMainFM::SaveDocumentAs()
     if (path.isEmpty())
         return false;
     SetFileName(path);
+    // The dialog has asked before replacing another file.
+    FStamp.reset();
     return WriteDocument();
 }
 
@@ -125,6 +136,11 @@ bool TMainFM::SaveDocument()
 {
     if (FFileName.isEmpty())
         return SaveDocumentAs();
+    if (ChangedOnDisk()) {
+        FToldStamp = StampOf(FFileName);
+        if (!Ask(ChangedOutside.arg(FFileName)))
+            return false;
+    }
     return WriteDocument();
 }
 
@@ -133,6 +149,35 @@ bool TMainFM::Ask(const QString& question)
     return FPrompts.Message({question, QStringLiteral("Warnung"),
                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning, this}) ==
            QMessageBox::Yes;
+}
+
+// Size, modification time or the file itself (a program that saves by replacing) differ from
+// what was loaded or written last; a file that is gone has changed as well.
+bool TMainFM::ChangedOnDisk() const
+{
+    return FStamp && StampOf(FFileName) != FStamp;
+}
+
+// Another program may have changed the file while the user was elsewhere: an unchanged document
+// follows it at once, a changed one only when the user agrees. Each change is asked about once.
+void TMainFM::FormActivate()
+{
+    if (FBuilding || !FStamp)
+        return;
+    const std::optional<FileStamp> now = StampOf(FFileName);
+    if (!now || now == FStamp || now == FToldStamp)
+        return;
+    FToldStamp = now;
+    if (FModified && !Ask(ReloadChanged.arg(FFileName)))
+        return;
+    ReloadDocument();
+}
+
+void TMainFM::ReloadDocument()
+{
+    const int line = EditorRE->textCursor().blockNumber() + 1;
+    LoadDocument(FFileName);
+    GotoLine(EditorRE, line);
 }
 
 // A copy that a cut-off save left behind is named once per run, when its file is opened.

@@ -3,7 +3,10 @@
 #include <tuple>
 #include <utility>
 
+#include <QApplication>
+#include <QFile>
 #include <QPlainTextEdit>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -13,12 +16,13 @@
 
 namespace {
 
+const QString Changed = QStringLiteral("Die Datei %1 wurde außerhalb von Quennor geändert. ");
 const QString AsUtf8 = QStringLiteral(
     "Die Datei enthält Zeichen, die es in Windows-1252 nicht gibt. Als UTF-8 speichern? Umlaute "
     "und Sonderzeichen ändern dann ihre Bytes.");
 constexpr auto NotAsked = QMessageBox::NoButton;
 
-// A shown main window. Each row of a table loads its own file.
+// A shown main window whose file other programs change. Each row of a table loads its own file.
 class Document : public ::testing::Test
 {
 protected:
@@ -33,6 +37,18 @@ protected:
         if (answer != NotAsked)
             Prompts.Answers = {answer};
         return path;
+    }
+
+    // The user comes back from another program.
+    void Reactivate()
+    {
+        QWidget other;
+        other.show();
+        QApplication::setActiveWindow(&other);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+        QApplication::setActiveWindow(&Main);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&Main));
+        QApplication::processEvents();
     }
 
     // Whether the question was the one asked since the last call.
@@ -55,6 +71,70 @@ protected:
 };
 
 } // namespace
+
+// Another program appended a line; saving over it once lost that line without a word.
+TEST_F(Document, SavingOverAnotherProgramsChangeAsksFirst)
+{
+    const struct
+    {
+        QByteArray Outside; // appended by another program; "-" deletes the file
+        QMessageBox::StandardButton Answer;
+        QByteArray Saved;
+    } cases[] = {{"", NotAsked, "typed a;\n"},
+                 {"b;\n", QMessageBox::No, "a;\nb;\n"},
+                 {"b;\n", QMessageBox::Yes, "typed a;\n"},
+                 {"-", QMessageBox::Yes, "typed a;\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Outside.toStdString() + std::to_string(c.Answer));
+        const QString path = Load("a;\n", c.Answer);
+        QFile file(path);
+        ASSERT_TRUE(c.Outside == "-" ? file.remove()
+                                     : file.open(QIODevice::Append) &&
+                                           file.write(c.Outside) == c.Outside.size());
+        file.close();
+        Main.Editor()->insertPlainText(QStringLiteral("typed "));
+        EXPECT_EQ(Main.SaveDocument(), c.Answer != QMessageBox::No);
+        EXPECT_EQ(Asked(Changed.arg(path) + QStringLiteral("Trotzdem speichern?")),
+                  c.Answer != NotAsked);
+        EXPECT_EQ(TempDir::Read(path), c.Saved);
+        EXPECT_EQ(Main.Modified(), c.Answer == QMessageBox::No);
+        if (!Main.Modified()) {
+            EXPECT_TRUE(Main.SaveDocument()) << "a saved file is the window's own: no question";
+        }
+    }
+}
+
+// The user was in a shell and comes back: an unchanged document follows the file on disk, a
+// changed one only when the user agrees, and each change is asked about once.
+TEST_F(Document, ComingBackReloadsWhatAnotherProgramChanged)
+{
+    const struct
+    {
+        bool Modified;
+        QMessageBox::StandardButton Answer;
+    } cases[] = {{false, NotAsked}, {true, QMessageBox::Yes}, {true, QMessageBox::No}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Answer);
+        const QString path = Load("1\n2\n3\n", c.Answer);
+        TMainFM::GotoLine(Main.Editor(), 2);
+        if (c.Modified)
+            Main.Editor()->insertPlainText(QStringLiteral("x"));
+        Reactivate();
+        EXPECT_TRUE(Prompts.Messages.empty()) << "nothing changed yet";
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::Append) && file.write("4\n") == 2);
+        file.close();
+        Reactivate();
+        Reactivate();
+        EXPECT_EQ(Asked(Changed.arg(path) +
+                        QStringLiteral("Neu laden und die Änderungen in Quennor verwerfen?")),
+                  c.Answer != NotAsked);
+        const bool reloaded = c.Answer != QMessageBox::No;
+        EXPECT_EQ(Main.Editor()->toPlainText() == QStringLiteral("1\n2\n3\n4\n"), reloaded);
+        EXPECT_EQ(Main.Modified(), !reloaded);
+        EXPECT_EQ(Main.Editor()->textCursor().blockNumber(), 1) << "the caret stays on its line";
+    }
+}
 
 // One arrow typed into a comment once turned the file's degree signs into two bytes each, and a
 // save without edits turned LF into CR LF.
