@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <array>
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QStandardPaths>
