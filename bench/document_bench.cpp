@@ -1,6 +1,7 @@
 // Load and save times of the document for 0.2, 2 and 20 MB sources, the load time of a 50 MB
 // source with CR LF against the same with LF, and the CPU an idle main window uses. Prints times
 // and the ratios between them.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -52,10 +53,18 @@ void CompareLineEnds(TMainFM& window, const QTemporaryDir& dir)
         file.write((line + end).repeated(50'000'000 / (line.size() + end.size())));
         return file.fileName();
     };
-    const double lf = LoadSeconds(window, write("lf.c", "\n"));
-    window.NewDocument();
-    const double crlf = LoadSeconds(window, write("crlf.c", "\r\n"));
-    window.NewDocument();
+    const QString lfFile = write("lf.c", "\n");
+    const QString crlfFile = write("crlf.c", "\r\n");
+    // The best of two alternating rounds, so that a burst of other work on the machine does not
+    // decide the ratio.
+    double lf = 1e9;
+    double crlf = 1e9;
+    for (int round = 0; round < 2; ++round) {
+        lf = std::min(lf, LoadSeconds(window, lfFile));
+        window.NewDocument();
+        crlf = std::min(crlf, LoadSeconds(window, crlfFile));
+        window.NewDocument();
+    }
     std::printf("50 MB load: LF %.3f s, CR LF %.3f s, CR LF/LF %.2f (at most 1.5)\n", lf, crlf,
                 crlf / lf);
 }
