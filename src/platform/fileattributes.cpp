@@ -88,10 +88,10 @@ std::optional<FileAttributes> FileAttributes::Made(const struct stat& status,
     if (!extended)
         return std::nullopt;
     FileAttributes attributes;
-    attributes.Owner = status.st_uid;
-    attributes.Group = status.st_gid;
-    attributes.Mode = status.st_mode & 07777;
-    attributes.Attributes = std::move(*extended);
+    attributes.FOwner = status.st_uid;
+    attributes.FGroup = status.st_gid;
+    attributes.FMode = status.st_mode & 07777;
+    attributes.FExtended = std::move(*extended);
     return attributes;
 }
 
@@ -104,16 +104,17 @@ bool FileAttributes::GiveTo(int handle) const
     const std::optional<FileAttributes> current = OfHandle(handle);
     if (!current)
         return false;
-    if ((current->Owner != Owner || current->Group != Group) && ::fchown(handle, Owner, Group) != 0)
+    if ((current->FOwner != FOwner || current->FGroup != FGroup) &&
+        ::fchown(handle, FOwner, FGroup) != 0)
         return false;
-    if (::fchmod(handle, Mode) != 0)
+    if (::fchmod(handle, FMode) != 0)
         return false;
-    for (const auto& [name, value] : current->Attributes)
-        if (!Attributes.contains(name) && ::fremovexattr(handle, name.c_str()) != 0)
+    for (const auto& [name, value] : current->FExtended)
+        if (!FExtended.contains(name) && ::fremovexattr(handle, name.c_str()) != 0)
             return false;
-    for (const auto& [name, value] : Attributes) {
-        const auto had = current->Attributes.find(name);
-        if ((had == current->Attributes.end() || had->second != value) &&
+    for (const auto& [name, value] : FExtended) {
+        const auto had = current->FExtended.find(name);
+        if ((had == current->FExtended.end() || had->second != value) &&
             ::fsetxattr(handle, name.c_str(), value.data(), value.size(), 0) != 0)
             return false;
     }

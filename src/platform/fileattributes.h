@@ -29,8 +29,8 @@ private:
     static std::optional<FileAttributes> Made(const struct stat& status,
                                               std::optional<Extended> extended);
 
-    uid_t Owner = 0;
-    gid_t Group = 0;
-    mode_t Mode = 0;
-    Extended Attributes;
+    uid_t FOwner = 0;
+    gid_t FGroup = 0;
+    mode_t FMode = 0;
+    Extended FExtended;
 };
