@@ -1,6 +1,6 @@
 # Installs what Quennor needs to build, test and run, where it is missing (Debian).
 QUENNOR_PACKAGES="cmake make g++ qt6-base-dev qt6-translations-l10n googletest libgtest-dev
-    gcc-avr binutils-avr avr-libc fonts-liberation dpkg-dev file"
+    gcc-avr binutils-avr avr-libc fonts-liberation dpkg-dev file acl attr e2fsprogs"
 
 quennor_install_deps() { # extra packages...
     local missing=()

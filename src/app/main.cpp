@@ -17,6 +17,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/finddialog.h"
@@ -26,6 +27,7 @@
 #include "dialogs/fusebits.h"
 #include "dialogs/prompts.h"
 #include "editor/sourceedit.h"
+#include "platform/backupcopies.h"
 #include "platform/fileerror.h"
 #include "programmer/devicetable.h"
 
@@ -357,12 +359,21 @@ void TMainFM::showEvent(QShowEvent* event)
 
 void TMainFM::FormShow()
 {
+    BackupCopies::Prune();
     // The tools run in the program's directory, so a relative name would build another file.
     if (!FArguments.isEmpty())
         LoadDocument(QFileInfo(FArguments.first()).absoluteFilePath());
     if (EditorRE->isVisible() && EditorRE->isEnabled())
         EditorRE->setFocus();
     UpdateCaretPanel(EditorRE);
+}
+
+// Checked once the activation has been handled, so that a question does not interrupt it.
+void TMainFM::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        QTimer::singleShot(0, this, [this] { Guarded([this] { FormActivate(); }); });
 }
 
 void TMainFM::closeEvent(QCloseEvent* event)

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <optional>
 
 #include <QList>
 #include <QMainWindow>
@@ -58,7 +59,8 @@ public:
     bool LoadDocument(const QString& path);
     bool SaveDocument();
     bool SaveDocumentAs();
-    void WriteDocument();
+    // False when the user declined to change the file's encoding.
+    bool WriteDocument();
     bool ParseTargetDirective();
     void ClearListing();
     void LoadListing(const QString& path);
@@ -88,6 +90,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -106,6 +109,11 @@ private:
 
     void SetFileName(const QString& path);
     void SetModified(bool flag);
+    bool Ask(const QString& question);
+    bool ChangedOnDisk() const;
+    void FormActivate();
+    void ReloadDocument();
+    void ReportBackupCopies(const QString& path);
     void SetListingText(const QString& text);
     QString EditorText() const;
 
@@ -175,7 +183,12 @@ private:
     bool FBuilding = false;
     bool FCloseWhenBuilt = false;
     bool FFillingListing = false;
-    TextEncoding FEncoding = TextEncoding::Utf8;
+    TextFormat FFormat;
+    // The file as it was loaded or last written; none for a new document.
+    std::optional<FileStamp> FStamp;
+    // A change on disk the user has already been asked about.
+    std::optional<FileStamp> FToldStamp;
+    QStringList FToldCopies;
     QWidget* FActiveControl = nullptr;
     bool FShown = false;
 

@@ -11,11 +11,22 @@
 #include "editor/documenttext.h"
 #include "editor/sourceedit.h"
 #include "editor/targetdirective.h"
+#include "platform/backupcopies.h"
 
 namespace {
 
 const std::vector<FileFilter> SourceFilters{{QStringLiteral("C - Dateien (*.c)"), "*.c"},
                                             {QStringLiteral("Alle Dateien"), "*.*"}};
+
+const QString ChangedOutside =
+    QStringLiteral("Die Datei %1 wurde außerhalb von Quennor geändert. Trotzdem speichern?");
+const QString ReloadChanged = QStringLiteral("Die Datei %1 wurde außerhalb von Quennor geändert. "
+                                             "Neu laden und die Änderungen in Quennor verwerfen?");
+const QString AsUtf8 = QStringLiteral(
+    "Die Datei enthält Zeichen, die es in Windows-1252 nicht gibt. Als UTF-8 speichern? Umlaute "
+    "und Sonderzeichen ändern dann ihre Bytes.");
+const QString CopyLeft = QStringLiteral("Ein Speichern von %1 wurde abgebrochen. Der Inhalt der "
+                                        "Datei vor diesem Speichern liegt in:\n%2");
 
 } // namespace
 
@@ -59,7 +70,9 @@ bool TMainFM::NewDocument()
     ClearListing();
     EditorRE->clear();
     Source()->ClearMessageMarks();
-    FEncoding = TextEncoding::Utf8;
+    FFormat = {};
+    FStamp.reset();
+    FToldStamp.reset();
     SetFileName({});
     SetModified(false);
     return true;
@@ -83,17 +96,31 @@ bool TMainFM::LoadDocument(const QString& path)
     SetFileName(path);
     EditorRE->setPlainText(ToDocument(contents.Text));
     Source()->ClearMessageMarks();
-    FEncoding = contents.Encoding;
+    FFormat = contents.Format;
+    FStamp = contents.Stamp;
+    FToldStamp.reset();
     SetModified(false);
     MainMRU->AddItem(path);
+    ReportBackupCopies(path);
     return ParseTargetDirective();
 }
 
-void TMainFM::WriteDocument()
+// Untouched lines keep their bytes unless the user agrees that the whole file becomes UTF-8.
+bool TMainFM::WriteDocument()
 {
-    FEncoding = WriteTextFile(FFileName, EditorText(), FEncoding);
+    const QString text = EditorText();
+    std::optional<QByteArray> bytes = EncodeText(text, FFormat);
+    if (!bytes) {
+        if (!Ask(AsUtf8))
+            return false;
+        FFormat.Encoding = TextEncoding::Utf8;
+        bytes = EncodeText(text, FFormat);
+    }
+    FStamp = WriteFileContents(FFileName, *bytes);
+    FToldStamp.reset();
     SetModified(false);
     MainMRU->AddItem(FFileName);
+    return true;
 }
 
 bool TMainFM::SaveDocumentAs()
@@ -103,16 +130,72 @@ bool TMainFM::SaveDocumentAs()
     if (path.isEmpty())
         return false;
     SetFileName(path);
-    WriteDocument();
-    return true;
+    // The dialog has asked before replacing another file.
+    FStamp.reset();
+    return WriteDocument();
 }
 
 bool TMainFM::SaveDocument()
 {
     if (FFileName.isEmpty())
         return SaveDocumentAs();
-    WriteDocument();
-    return true;
+    if (ChangedOnDisk()) {
+        FToldStamp = StampOf(FFileName);
+        if (!Ask(ChangedOutside.arg(FFileName)))
+            return false;
+    }
+    return WriteDocument();
+}
+
+bool TMainFM::Ask(const QString& question)
+{
+    return FPrompts.Message({question, QStringLiteral("Warnung"),
+                             QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning, this}) ==
+           QMessageBox::Yes;
+}
+
+// Size, modification time or the file itself (a program that saves by replacing) differ from
+// what was loaded or written last; a file that is gone has changed as well.
+bool TMainFM::ChangedOnDisk() const
+{
+    return FStamp && StampOf(FFileName) != FStamp;
+}
+
+// Another program may have changed the file while the user was elsewhere: an unchanged document
+// follows it at once, a changed one only when the user agrees. Each change is asked about once.
+void TMainFM::FormActivate()
+{
+    if (FBuilding || !FStamp)
+        return;
+    const std::optional<FileStamp> now = StampOf(FFileName);
+    if (!now || now == FStamp || now == FToldStamp)
+        return;
+    FToldStamp = now;
+    if (FModified && !Ask(ReloadChanged.arg(FFileName)))
+        return;
+    ReloadDocument();
+}
+
+void TMainFM::ReloadDocument()
+{
+    const int line = EditorRE->textCursor().blockNumber() + 1;
+    LoadDocument(FFileName);
+    GotoLine(EditorRE, line);
+}
+
+// A copy that a cut-off save left behind is named once per run, when its file is opened.
+void TMainFM::ReportBackupCopies(const QString& path)
+{
+    QStringList copies;
+    for (const QString& copy : BackupCopies::Of(path))
+        if (!FToldCopies.contains(copy))
+            copies << copy;
+    if (copies.isEmpty())
+        return;
+    FToldCopies += copies;
+    FPrompts.Message({CopyLeft.arg(path, copies.join(QLatin1Char('\n'))),
+                      QStringLiteral("Information"), QMessageBox::Ok, QMessageBox::Information,
+                      this});
 }
 
 bool TMainFM::ParseTargetDirective()

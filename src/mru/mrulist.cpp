@@ -7,7 +7,12 @@
 #include <QScopeGuard>
 #include <QStringList>
 
+#include "platform/filelock.h"
+
 namespace {
+
+// Writing the list waits this long at most for another instance that is writing its own.
+constexpr int StoreLockWaitMs = 2000;
 
 // How the list is kept in the store: "Count", "MaxFiles" and one value per entry holding its
 // name, with "|" and the data number when there is one.
@@ -307,10 +312,12 @@ void MruList::LoadFromRegistry()
 }
 
 // Another instance may have written its list since this one read the store: its news are kept
-// behind this instance's own.
+// behind this instance's own. The lock keeps two instances that end together from both reading
+// before either writes; one that keeps it too long is not waited for.
 void MruList::SaveToRegistry()
 {
     const auto change = Change();
+    const std::unique_ptr<FileLock> lock = KeyStore::LockHive(FRootKey, StoreLockWaitMs);
     WithRegistry([this](KeyStore& store) {
         if (!store.OpenKey(KeyPath(), true))
             return;

@@ -6,14 +6,38 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
 constexpr qint64 GrowthChunk = 64 * 1024;
 
+FileStamp Stamp(const struct stat& status)
+{
+    return {quint64(status.st_dev), quint64(status.st_ino), qint64(status.st_size),
+            qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec};
+}
+
 } // namespace
 
-std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes)
+std::optional<FileStamp> StampOf(const QString& path)
+{
+    struct stat status
+    {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return Stamp(status);
+}
+
+FileStamp StampOfHandle(int handle)
+{
+    struct stat status
+    {};
+    ::fstat(handle, &status);
+    return Stamp(status);
+}
+
+std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes, FileStamp* stamp)
 {
     // Opening without blocking and checking the opened file, not the name: a FIFO put in the
     // file's place after a check of the name would still block the open.
@@ -27,6 +51,8 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes)
         ::close(fd);
         return std::nullopt;
     }
+    if (stamp)
+        *stamp = Stamp(status);
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
@@ -63,4 +89,14 @@ bool SameFile(const QString& first, const QString& second)
     return ::stat(QFile::encodeName(first).constData(), &a) == 0 &&
            ::stat(QFile::encodeName(second).constData(), &b) == 0 && a.st_dev == b.st_dev &&
            a.st_ino == b.st_ino;
+}
+
+bool MakePrivateFolder(const QString& folder)
+{
+    const QFileInfo info(folder);
+    if (info.isDir())
+        return true;
+    const QString parent = info.absolutePath();
+    return parent != info.absoluteFilePath() && MakePrivateFolder(parent) &&
+           (::mkdir(QFile::encodeName(folder).constData(), 0700) == 0 || QFileInfo(folder).isDir());
 }

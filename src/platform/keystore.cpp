@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <array>
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include "platform/filelock.h"
 #include "platform/files.h"
 #include "platform/textfile.h"
 
@@ -23,8 +22,6 @@ static_assert(HiveFiles.size() == std::size_t(TRootKey::HKeyDynData) + 1);
 
 // Far beyond any list of recent files, and still small enough to read whole.
 constexpr qint64 MaxHiveSize = 64 << 20;
-
-constexpr QFileDevice::Permissions OwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 std::optional<QStringConverter::Encoding> Utf16Encoding(QByteArrayView bytes)
 {
@@ -90,30 +87,6 @@ SplitFile SplitLines(QByteArrayView bytes, std::optional<QStringConverter::Encod
         split.Lines.push_back({rest, rest, false});
     }
     return split;
-}
-
-// The folder holds what the user works on, so it is the user's alone when it is made here.
-bool MakePrivateFolder(const QString& folder)
-{
-    const QFileInfo info(folder);
-    return info.isDir() ||
-           (QDir().mkpath(info.path()) &&
-            (QDir().mkdir(folder, OwnerOnly | QFileDevice::ExeOwner) || QFileInfo(folder).isDir()));
-}
-
-// QSaveFile keeps the permissions of the file it replaces, so a new hive first comes into being
-// empty and private; it goes again when the hive cannot be written.
-bool WritePrivately(const QString& path, const QByteArray& bytes)
-{
-    QFile placeholder(path);
-    const bool created = !placeholder.exists() &&
-                         placeholder.open(QIODevice::WriteOnly | QIODevice::NewOnly, OwnerOnly);
-    placeholder.close();
-    if (SaveFileAtomically(path, bytes))
-        return true;
-    if (created)
-        QFile::remove(path);
-    return false;
 }
 
 // Line breaks get escapes of their own so that a value always stays on one line of the file.
@@ -193,6 +166,14 @@ QString KeyStore::HiveFileName(TRootKey rootKey)
     return base + QLatin1String("/quennor/") + QLatin1String(HiveFiles[std::size_t(rootKey)]);
 }
 
+std::unique_ptr<FileLock> KeyStore::LockHive(TRootKey rootKey, int waitMs)
+{
+    const QString hive = HiveFileName(rootKey);
+    if (hive.isEmpty() || !MakePrivateFolder(QFileInfo(hive).path()))
+        return nullptr;
+    return std::make_unique<FileLock>(hive + QStringLiteral(".lock"), waitMs);
+}
+
 void KeyStore::SetRootKey(TRootKey rootKey)
 {
     CloseKey();
@@ -214,6 +195,7 @@ bool KeyStore::OpenKey(const QString& path, bool create)
     FIndex.reset();
     FLastValue.reset();
     FKeyLine = FindKey(key);
+    // The folder holds what the user works on, so it is the user's alone when it is made here.
     if (FKeyLine < 0 && create && MakePrivateFolder(QFileInfo(FFileName).path()))
         FKeyLine = CreateKey(key);
     return FKeyLine >= 0;
@@ -387,7 +369,7 @@ bool KeyStore::Flush()
         if (!line.Ended && &line != lastWritten)
             bytes += lineEnd;
     }
-    if (!WritePrivately(FFileName, bytes))
+    if (!SaveFileAtomically(FFileName, bytes, 0600))
         return false;
     FDirty = false;
     return true;

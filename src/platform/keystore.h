@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -9,6 +10,8 @@
 #include <QString>
 #include <QStringConverter>
 #include <QStringList>
+
+class FileLock;
 
 // The predefined hives, each kept in a file of its own.
 enum class TRootKey
@@ -29,8 +32,8 @@ enum class TRootKey
 // Each line is read as UTF-8 when it is valid UTF-8 and as Windows-1252 otherwise, so that one
 // program's bytes never change how another's lines read, and lines written here are UTF-8; a
 // hive that begins with a UTF-16 byte-order mark is read and written as UTF-16 throughout. A new
-// hive and its folder are readable by their user only. Names of keys and values compare without
-// regard to letter case.
+// hive and its folder are readable by their user only, also one made through a symbolic link.
+// Names of keys and values compare without regard to letter case.
 class KeyStore final
 {
 public:
@@ -41,6 +44,9 @@ public:
 
     // Empty when the system gives no per-user configuration directory.
     static QString HiveFileName(TRootKey rootKey);
+    // A lock beside the hive file, for a read, change and write that must not interleave with
+    // another program's; waits at most waitMs. Null when there is no place for it.
+    static std::unique_ptr<FileLock> LockHive(TRootKey rootKey, int waitMs);
 
     TRootKey RootKey() const { return FRootKey; }
     // Closes the open key and writes what is still pending to the old hive first.

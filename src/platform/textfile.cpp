@@ -7,16 +7,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
-#include <QTemporaryFile>
 
+#include "platform/backupcopies.h"
+#include "platform/fileattributes.h"
 #include "platform/fileerror.h"
-#include "platform/files.h"
 
 namespace {
 
@@ -77,10 +75,28 @@ std::optional<QString> DecodeUtf8(QByteArrayView bytes)
     return text;
 }
 
-QString NormaliseLineEnds(QString text)
+// One pass in place: QString::replace with a shorter text moves the tail once per hit, which
+// grows with the square of the size for large sources.
+QString NormaliseLineEnds(QString text, LineEnd& lineEnds)
 {
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    bool lf = false;
+    bool other = false;
+    QChar* const begin = text.data();
+    const QChar* const end = begin + text.size();
+    QChar* out = begin;
+    for (const QChar* in = begin; in != end; ++in) {
+        if (*in != QLatin1Char('\r')) {
+            lf = lf || *in == QLatin1Char('\n');
+            *out++ = *in;
+            continue;
+        }
+        other = true;
+        if (in + 1 != end && in[1] == QLatin1Char('\n'))
+            ++in;
+        *out++ = QLatin1Char('\n');
+    }
+    text.truncate(out - begin);
+    lineEnds = lf && !other ? LineEnd::Lf : LineEnd::CrLf;
     return text;
 }
 
@@ -107,69 +123,33 @@ enum class Outcome
     NotPossible,
 };
 
-// The temporary file is created by the saver, so it would take the saver's own group: a shared
-// file would lock its group out. The owner can only be kept by root; the group by any member.
-bool KeepOwnerAndGroup(int handle, const struct stat& old)
-{
-    return ::fchown(handle, old.st_uid, old.st_gid) == 0 ||
-           ::fchown(handle, uid_t(-1), old.st_gid) == 0;
-}
-
-// old: the file being replaced, none for a new one.
-Outcome ReplaceAtomically(const QString& path, const QByteArray& bytes, const struct stat* old)
+// old: what the replaced file carries, none for a new file, which then gets newFileMode when
+// given. The temporary file is the saver's, with the saver's group and the folder's default
+// access list, so it is given the old file's attributes after the writing (which clears set-id
+// bits). Where it cannot carry them all, or the folder refuses the rename (an append-only
+// folder), the replace is not possible.
+Outcome ReplaceAtomically(const QString& path, const QByteArray& bytes, const FileAttributes* old,
+                          std::optional<mode_t> newFileMode, FileStamp* stamp)
 {
     // Unbuffered, so that a short write shows in write()'s result: a buffered QSaveFile
     // commits a truncated file when only its final flush fails.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return Outcome::NotPossible;
-    if (old && !KeepOwnerAndGroup(file.handle(), *old)) {
+    if (file.write(bytes) != bytes.size())
+        return Outcome::Failed;
+    if (old && !old->GiveTo(file.handle())) {
         file.cancelWriting();
         return Outcome::NotPossible;
     }
-    return file.write(bytes) == bytes.size() && file.commit() ? Outcome::Written : Outcome::Failed;
-}
-
-// QStandardPaths knows the state folder only from Qt 6.7 on.
-QString StateFolder()
-{
-    const QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    const QString base =
-        QDir::isAbsolutePath(state) ? state : QDir::homePath() + QStringLiteral("/.local/state");
-    return base + QStringLiteral("/quennor");
-}
-
-bool SyncToDisk(const QString& path)
-{
-    const int handle = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (handle < 0)
-        return false;
-    const bool synced = ::fsync(handle) == 0;
-    ::close(handle);
-    return synced;
-}
-
-// A copy of the old contents that survives a crash while the file is rewritten in place; its
-// path, or nothing when it could not be made.
-std::optional<QString> MakeBackup(const QString& path, const QByteArray& old)
-{
-    const QString folder = StateFolder();
-    if (!QDir().mkpath(folder))
-        return std::nullopt;
-    // Part of the name only, so that the copy's name stays within the length a name may have.
-    QTemporaryFile copy(folder + QLatin1Char('/') + QFileInfo(path).fileName().left(64) +
-                        QStringLiteral(".XXXXXX"));
-    copy.setAutoRemove(false);
-    if (!copy.open())
-        return std::nullopt;
-    // Qt may open the copy without a name; asking for it links the copy into the folder, which
-    // must happen before the folder is synced.
-    const QString name = copy.fileName();
-    if (!name.isEmpty() && copy.write(old) == old.size() && copy.flush() &&
-        ::fsync(copy.handle()) == 0 && SyncToDisk(folder))
-        return name;
-    copy.remove();
-    return std::nullopt;
+    if (!old && newFileMode && ::fchmod(file.handle(), *newFileMode) != 0)
+        return Outcome::Failed;
+    const FileStamp written = StampOfHandle(file.handle());
+    if (!file.commit())
+        return file.error() == QFileDevice::RenameError ? Outcome::NotPossible : Outcome::Failed;
+    if (stamp)
+        *stamp = written;
+    return Outcome::Written;
 }
 
 bool Overwrite(QFile& file, const QByteArray& bytes)
@@ -179,67 +159,90 @@ bool Overwrite(QFile& file, const QByteArray& bytes)
 }
 
 // For files the atomic replace would change beyond their text: the same file gets the new
-// bytes, so its links, owner, group and folder stay as they are.
-bool WriteInPlace(const QString& path, const QByteArray& bytes)
+// bytes, so its links, owner, group, attributes and folder stay as they are.
+std::optional<FileStamp> WriteInPlace(const QString& path, const QByteArray& bytes)
 {
     const int handle = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (handle < 0)
-        return false;
+        return std::nullopt;
     QFile file;
     struct stat info = {};
     if (!file.open(handle, QIODevice::ReadWrite | QIODevice::Unbuffered,
                    QFileDevice::AutoCloseHandle)) {
         ::close(handle);
-        return false;
+        return std::nullopt;
     }
     if (::fstat(handle, &info) != 0 || !S_ISREG(info.st_mode))
-        return false;
+        return std::nullopt;
     const QByteArray old = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return false;
-    const std::optional<QString> backup = MakeBackup(path, old);
+        return std::nullopt;
+    const std::optional<QString> backup = BackupCopies::Make(path, old);
     if (!backup)
-        return false;
+        return std::nullopt;
     const bool written = Overwrite(file, bytes);
     // Without the old bytes back in place, the copy is all that is left of them.
     if (written || Overwrite(file, old))
-        QFile::remove(*backup);
-    return written;
+        BackupCopies::Remove(*backup);
+    if (!written)
+        return std::nullopt;
+    return StampOfHandle(handle);
 }
 
 // Atomically where that keeps the file as it was but for its contents; otherwise in place: in a
-// folder the saver cannot write to, for a file with more than one name, and where the group
-// could not be kept. Only regular files are replaced (symbolic links are followed).
-bool ReplaceFileContents(const QString& path, const QByteArray& bytes)
+// folder the saver cannot write to, for a file with more than one name, and for attributes the
+// saver's new file cannot take. Only regular files are replaced (symbolic links are followed).
+std::optional<FileStamp> ReplaceFileContents(const QString& path, const QByteArray& bytes)
 {
     struct stat old = {};
-    if (::stat(QFile::encodeName(path).constData(), &old) != 0)
-        return errno == ENOENT && SaveFileAtomically(path, bytes);
-    if (!S_ISREG(old.st_mode))
-        return false;
-    if (old.st_nlink == 1) {
-        const Outcome outcome = ReplaceAtomically(path, bytes, &old);
-        if (outcome != Outcome::NotPossible)
-            return outcome == Outcome::Written;
+    FileStamp stamp;
+    if (::stat(QFile::encodeName(path).constData(), &old) != 0) {
+        if (errno == ENOENT &&
+            ReplaceAtomically(path, bytes, nullptr, std::nullopt, &stamp) == Outcome::Written)
+            return stamp;
+        return std::nullopt;
     }
-    return WriteInPlace(path, bytes);
+    if (!S_ISREG(old.st_mode))
+        return std::nullopt;
+    const std::optional<FileAttributes> attributes =
+        old.st_nlink == 1 ? FileAttributes::Of(path) : std::nullopt;
+    if (!attributes)
+        return WriteInPlace(path, bytes);
+    switch (ReplaceAtomically(path, bytes, &*attributes, std::nullopt, &stamp)) {
+    case Outcome::Written:
+        return stamp;
+    case Outcome::Failed:
+        return std::nullopt;
+    case Outcome::NotPossible:
+        return WriteInPlace(path, bytes);
+    }
+    return std::nullopt;
 }
 
 } // namespace
 
-bool SaveFileAtomically(const QString& path, const QByteArray& bytes)
+bool SaveFileAtomically(const QString& path, const QByteArray& bytes,
+                        std::optional<mode_t> newFileMode)
 {
-    return ReplaceAtomically(path, bytes, nullptr) == Outcome::Written;
+    struct stat old = {};
+    const bool exists = ::stat(QFile::encodeName(path).constData(), &old) == 0;
+    return ReplaceAtomically(path, bytes, nullptr, exists ? std::nullopt : newFileMode, nullptr) ==
+           Outcome::Written;
 }
 
 TextFileContents DecodeText(const QByteArray& bytes)
 {
     const bool bom = bytes.startsWith(Utf8Bom);
     const QByteArrayView body = bom ? QByteArrayView(bytes).sliced(3) : QByteArrayView(bytes);
-    if (std::optional<QString> text = DecodeUtf8(body))
-        return {NormaliseLineEnds(std::move(*text)),
-                bom ? TextEncoding::Utf8WithBom : TextEncoding::Utf8};
-    return {NormaliseLineEnds(DecodeCp1252(bytes)), TextEncoding::Windows1252};
+    TextFileContents contents;
+    if (std::optional<QString> text = DecodeUtf8(body)) {
+        contents.Text = NormaliseLineEnds(std::move(*text), contents.Format.LineEnds);
+        contents.Format.Encoding = bom ? TextEncoding::Utf8WithBom : TextEncoding::Utf8;
+    } else {
+        contents.Text = NormaliseLineEnds(DecodeCp1252(bytes), contents.Format.LineEnds);
+        contents.Format.Encoding = TextEncoding::Windows1252;
+    }
+    return contents;
 }
 
 QString DecodeLine(QByteArrayView bytes)
@@ -248,32 +251,41 @@ QString DecodeLine(QByteArrayView bytes)
     return text ? std::move(*text) : DecodeCp1252(bytes);
 }
 
-QByteArray EncodeText(const QString& text, TextEncoding& encoding)
+std::optional<QByteArray> EncodeText(const QString& text, const TextFormat& format)
 {
-    const QString crlf = WithCrLf(text);
-    if (encoding == TextEncoding::Windows1252) {
-        if (auto bytes = EncodeCp1252(crlf))
-            return *bytes;
-        encoding = TextEncoding::Utf8;
-    }
+    const QString ended = format.LineEnds == LineEnd::CrLf ? WithCrLf(text) : text;
+    if (format.Encoding == TextEncoding::Windows1252)
+        return EncodeCp1252(ended);
     QStringEncoder utf8(QStringEncoder::Utf8);
-    QByteArray bytes = utf8.encode(crlf);
-    if (encoding == TextEncoding::Utf8WithBom)
+    QByteArray bytes = utf8.encode(ended);
+    if (format.Encoding == TextEncoding::Utf8WithBom)
         bytes.prepend(Utf8Bom);
     return bytes;
 }
 
 TextFileContents ReadTextFile(const QString& path)
 {
-    const std::optional<QByteArray> bytes = ReadRegularFile(path);
+    FileStamp stamp;
+    const std::optional<QByteArray> bytes = ReadRegularFile(path, -1, &stamp);
     if (!bytes)
         throw FileError::CannotOpen(path);
-    return DecodeText(*bytes);
+    TextFileContents contents = DecodeText(*bytes);
+    contents.Stamp = stamp;
+    return contents;
 }
 
-TextEncoding WriteTextFile(const QString& path, const QString& text, TextEncoding encoding)
+FileStamp WriteFileContents(const QString& path, const QByteArray& bytes)
 {
-    if (!ReplaceFileContents(path, EncodeText(text, encoding)))
+    const std::optional<FileStamp> stamp = ReplaceFileContents(path, bytes);
+    if (!stamp)
         throw FileError::CannotCreate(path);
-    return encoding;
+    return *stamp;
+}
+
+FileStamp WriteTextFile(const QString& path, const QString& text, const TextFormat& format)
+{
+    const std::optional<QByteArray> bytes = EncodeText(text, format);
+    if (!bytes)
+        throw FileError::CannotCreate(path);
+    return WriteFileContents(path, *bytes);
 }

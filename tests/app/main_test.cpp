@@ -123,6 +123,7 @@ TEST_F(MainWindow, LoadingAndSavingKeepNameCaptionAndCleanState)
     EXPECT_EQ(main.StatusPanel(1), QString());
 
     Dir.Write("blink.c", "changed elsewhere");
+    Prompts.Answers = {QMessageBox::Yes}; // save over the other program's change
     Action("SaveMI")->trigger();
     EXPECT_EQ(TempDir::Read(path), QByteArray("int x;\r\n"))
         << "Save writes a named document even when it is clean";

@@ -1,14 +1,26 @@
 #include "mru/mrulist.h"
 
+#include <cstdio>
 #include <memory>
+#include <sys/file.h>
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
 #include "support/tempdir.h"
 
 namespace {
+
+// Set in the two children that the test of closing together starts: the file each adds, and the
+// parent's configuration folder.
+constexpr char CloserVariable[] = "QUENNOR_MRU_CLOSER";
+constexpr char CloserConfigVariable[] = "QUENNOR_MRU_CLOSER_CONFIG";
 
 const QByteArray MruSection = "[Software\\Tarnwick\\Quennor\\MRU\\MainFM\\MRUHistory]\r\n";
 
@@ -246,6 +258,76 @@ TEST_F(MruListTest, TwoInstancesClosingOneAfterTheOtherKeepBothOnesFiles)
         EXPECT_EQ(TempDir::Read(Hive()),
                   stored(ours + QStringList{"/1.c", "/2.c", "/3.c", "/4.c", "/6.c", "/8.c"}));
     }
+}
+
+// Each child loads the store, adds its file and closes as soon as the parent lets go of the
+// barrier, at the same moment as the other. Without a lock, the one that read the store before
+// the other wrote it lost the other's file.
+TEST_F(MruListTest, TwoInstancesClosingTogetherLoseNothing)
+{
+    const QString barrier =
+        QStringLiteral("%1/barrier")
+            .arg(qEnvironmentVariable(CloserConfigVariable, Config.Dir.Path(QString())));
+    if (const QString own = qEnvironmentVariable(CloserVariable); !own.isEmpty()) {
+        qputenv("XDG_CONFIG_HOME", qgetenv(CloserConfigVariable));
+        auto list = MainList();
+        list->AddItem(own);
+        QFile wait(barrier);
+        ASSERT_TRUE(wait.open(QIODevice::ReadOnly));
+        std::fputs("ready\n", stdout);
+        std::fflush(stdout);
+        ASSERT_EQ(::flock(wait.handle(), LOCK_SH), 0);
+        return;
+    }
+    QFile hold(barrier);
+    ASSERT_TRUE(hold.open(QIODevice::WriteOnly));
+    int lost = 0;
+    for (int run = 0; run < 50; ++run) {
+        QFile::remove(Hive());
+        ASSERT_EQ(::flock(hold.handle(), LOCK_EX), 0);
+        QProcess closers[2];
+        for (int i = 0; i < 2; ++i) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QLatin1String(CloserVariable), QStringLiteral("/%1.c").arg(i));
+            environment.insert(QLatin1String(CloserConfigVariable), Config.Dir.Path(QString()));
+            closers[i].setProcessEnvironment(environment);
+            closers[i].start(
+                QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=MruListTest.") +
+                 QLatin1String(::testing::UnitTest::GetInstance()->current_test_info()->name())});
+        }
+        for (QProcess& closer : closers) {
+            QByteArray said;
+            while (!said.contains("ready\n") && closer.waitForReadyRead(10000))
+                said += closer.readAllStandardOutput();
+            ASSERT_TRUE(said.contains("ready\n")) << said.constData();
+        }
+        ASSERT_EQ(::flock(hold.handle(), LOCK_UN), 0);
+        for (QProcess& closer : closers)
+            ASSERT_TRUE(closer.waitForFinished(10000) && closer.exitCode() == 0);
+        const QStringList names = Names(*MainList());
+        lost += int(!names.contains(QStringLiteral("/0.c"))) +
+                int(!names.contains(QStringLiteral("/1.c")));
+    }
+    EXPECT_EQ(lost, 0);
+}
+
+// A store whose lock another program keeps is written all the same, after a bounded wait.
+TEST_F(MruListTest, AHeldLockDelaysTheWriteButDoesNotStopIt)
+{
+    auto list = MainList();
+    list->AddItem(QStringLiteral("/a.c"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(Hive()).path()));
+    QFile lock(Hive() + QStringLiteral(".lock"));
+    ASSERT_TRUE(lock.open(QIODevice::ReadWrite));
+    ASSERT_EQ(::flock(lock.handle(), LOCK_EX), 0);
+    QElapsedTimer timer;
+    timer.start();
+    list.reset();
+    EXPECT_GE(timer.elapsed(), 1900);
+    EXPECT_LT(timer.elapsed(), 5000);
+    lock.close();
+    EXPECT_EQ(Names(*MainList()), QStringList{"/a.c"});
 }
 
 TEST_F(MruListTest, HeldAccessObjectTakesRootKeyAndLazyWrite)

@@ -357,3 +357,23 @@ TEST(KeyStore, NewHiveAndFolderAreTheUsersAlone)
         openedUp(folder);
     }
 }
+
+// A link whose file is not there yet (a folder of dotfiles) makes the hive where it points, as
+// private as one made in its own place.
+TEST(KeyStore, NewHiveThroughADanglingLinkIsTheUsersAlone)
+{
+    ConfigHome home;
+    ASSERT_TRUE(QDir().mkpath(home.Dir.Path(QStringLiteral("quennor"))));
+    ASSERT_TRUE(QDir().mkpath(home.Dir.Path(QStringLiteral("dotfiles"))));
+    const QString target = home.Dir.Path(QStringLiteral("dotfiles/user.reg"));
+    ASSERT_TRUE(QFile::link(target, home.Hive()));
+    KeyStore store;
+    store.SetLazyWrite(false);
+    ASSERT_TRUE(store.OpenKey(MruKey, true));
+    EXPECT_TRUE(store.WriteString(QStringLiteral("H0"), QStringLiteral("/geheim.c")));
+    EXPECT_TRUE(store.CloseKey());
+    EXPECT_TRUE(QFileInfo(home.Hive()).isSymLink());
+    struct stat made = {};
+    ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &made), 0);
+    EXPECT_EQ(made.st_mode & 0777, 0600u);
+}

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -15,24 +16,6 @@
 #include "support/unprivileged.h"
 
 namespace {
-
-// Points $XDG_STATE_HOME, where saves in place keep their copy, at a fresh folder for the life
-// of the object.
-class StateHome
-{
-public:
-    explicit StateHome(const QString& path)
-        : Saved(qgetenv("XDG_STATE_HOME"))
-    {
-        qputenv("XDG_STATE_HOME", QFile::encodeName(path));
-    }
-    ~StateHome() { qputenv("XDG_STATE_HOME", Saved); }
-    StateHome(const StateHome&) = delete;
-    StateHome& operator=(const StateHome&) = delete;
-
-private:
-    QByteArray Saved;
-};
 
 QStringList Copies(const QString& stateHome)
 {
@@ -57,32 +40,32 @@ std::string CreateError(const QString& path, const QString& text)
     return {};
 }
 
-QByteArray RoundTrip(const QByteArray& bytes, TextEncoding* read = nullptr)
+QByteArray RoundTrip(const QByteArray& bytes, TextFormat* read = nullptr)
 {
-    TextFileContents contents = DecodeText(bytes);
+    const TextFileContents contents = DecodeText(bytes);
     if (read)
-        *read = contents.Encoding;
-    return EncodeText(contents.Text, contents.Encoding);
+        *read = contents.Format;
+    return EncodeText(contents.Text, contents.Format).value_or("not encodable");
 }
 
 } // namespace
 
 TEST(TextFile, Utf8AndWindows1252SurviveLoadAndSave)
 {
-    TextEncoding encoding{};
+    TextFormat format;
     const QByteArray utf8 = "// Z\xC3\xA4hler f\xC3\xBCr \xE2\x82\xAC\r\nint x;\r\n";
-    EXPECT_EQ(RoundTrip(utf8, &encoding), utf8);
-    EXPECT_EQ(encoding, TextEncoding::Utf8);
+    EXPECT_EQ(RoundTrip(utf8, &format), utf8);
+    EXPECT_EQ(format.Encoding, TextEncoding::Utf8);
     EXPECT_EQ(DecodeText(utf8).Text, QStringLiteral("// Zähler für €\nint x;\n"));
 
     const QByteArray ansi = "// Z\xE4hler f\xFCr \x80 und \xDF\r\n";
-    EXPECT_EQ(RoundTrip(ansi, &encoding), ansi);
-    EXPECT_EQ(encoding, TextEncoding::Windows1252);
+    EXPECT_EQ(RoundTrip(ansi, &format), ansi);
+    EXPECT_EQ(format.Encoding, TextEncoding::Windows1252);
     EXPECT_EQ(DecodeText(ansi).Text, QStringLiteral("// Zähler für € und ß\n"));
 
     const QByteArray bom = "\xEF\xBB\xBF//#TARGET ATtiny26\r\n";
-    EXPECT_EQ(RoundTrip(bom, &encoding), bom);
-    EXPECT_EQ(encoding, TextEncoding::Utf8WithBom);
+    EXPECT_EQ(RoundTrip(bom, &format), bom);
+    EXPECT_EQ(format.Encoding, TextEncoding::Utf8WithBom);
     EXPECT_TRUE(DecodeText(bom).Text.startsWith(QLatin1String("//#TARGET")));
 }
 
@@ -93,37 +76,69 @@ TEST(TextFile, EveryByteOfAWindows1252FileSurvives)
         if (b != '\r' && b != '\n')
             bytes += char(b);
     bytes += "\r\n";
-    TextEncoding encoding{};
-    EXPECT_EQ(RoundTrip(bytes, &encoding), bytes);
-    EXPECT_EQ(encoding, TextEncoding::Windows1252);
+    TextFormat format;
+    EXPECT_EQ(RoundTrip(bytes, &format), bytes);
+    EXPECT_EQ(format.Encoding, TextEncoding::Windows1252);
 
     const QString text = DecodeText("\x81\x8D\x8F\x90\x9D").Text;
     EXPECT_EQ(text, QString::fromUtf16(u"\u0081\u008D\u008F\u0090\u009D"));
 }
 
-TEST(TextFile, LineEndsAreReadInEveryFormAndWrittenAsCrLf)
+// A file made with LF once came back with CR LF on every line from a save without edits.
+TEST(TextFile, LineEndsAreReadInEveryFormAndOnlyLfThroughoutStaysLf)
 {
-    const TextFileContents mixed = DecodeText("a\nb\r\nc\rd");
-    EXPECT_EQ(mixed.Text, QStringLiteral("a\nb\nc\nd"));
-    EXPECT_EQ(RoundTrip("a\nb\r\nc\rd\n"), QByteArray("a\r\nb\r\nc\r\nd\r\n"));
-    EXPECT_EQ(RoundTrip("\r\n\r\n"), QByteArray("\r\n\r\n"));
-    EXPECT_EQ(RoundTrip(""), QByteArray());
+    EXPECT_EQ(DecodeText("a\nb\r\nc\rd").Text, QStringLiteral("a\nb\nc\nd"));
+    const struct
+    {
+        QByteArray Bytes;
+        QByteArray Saved;
+        LineEnd Ends;
+    } cases[] = {
+        {"a\nb\n", "a\nb\n", LineEnd::Lf},
+        {"a\r\nb\r\n", "a\r\nb\r\n", LineEnd::CrLf},
+        {"a\nb\r\nc\rd\n", "a\r\nb\r\nc\r\nd\r\n", LineEnd::CrLf},
+        {"a\rb\r", "a\r\nb\r\n", LineEnd::CrLf},
+        {"\r\n\r\n", "\r\n\r\n", LineEnd::CrLf},
+        {"a", "a", LineEnd::CrLf}, // no line end to go by: lines typed later get CR LF
+        {"", "", LineEnd::CrLf},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Bytes.toStdString());
+        TextFormat format;
+        EXPECT_EQ(RoundTrip(c.Bytes, &format), c.Saved);
+        EXPECT_EQ(format.LineEnds, c.Ends);
+    }
 }
 
-TEST(TextFile, CharacterOutsideWindows1252IsWrittenAsUtf8)
+// Qt's replace of CR LF by LF took 0.8 s for 16 MB and grew with the square of the size.
+TEST(TextFile, LineEndsAreNormalisedInLinearTime)
 {
-    TextEncoding encoding = TextEncoding::Windows1252;
-    EXPECT_EQ(EncodeText(QStringLiteral("Grüße"), encoding), QByteArray("Gr\xFC\xDF"
-                                                                        "e"));
-    EXPECT_EQ(encoding, TextEncoding::Windows1252);
-    EXPECT_EQ(EncodeText(QStringLiteral("Grüße → Ω"), encoding),
-              QByteArray("Gr\xC3\xBC\xC3\x9F"
-                         "e \xE2\x86\x92 \xCE\xA9"));
-    EXPECT_EQ(encoding, TextEncoding::Utf8);
+    const auto decodeTime = [](const QByteArray& line) {
+        const QByteArray bytes = line.repeated(16'000'000 / line.size());
+        QElapsedTimer timer;
+        timer.start();
+        const TextFileContents contents = DecodeText(bytes);
+        EXPECT_FALSE(contents.Text.contains(QLatin1Char('\r')));
+        return timer.elapsed();
+    };
+    const qint64 lf = decodeTime("    PORTB ^= 0x01; /* Z\xC3\xA4hler */\n");
+    const qint64 crlf = decodeTime("    PORTB ^= 0x01; /* Z\xC3\xA4hler */\r\n");
+    EXPECT_LT(crlf, 4 * lf + 150) << "LF " << lf << " ms, CR LF " << crlf << " ms";
+}
+
+// A degree sign for a display once became two bytes when a character outside the code page was
+// typed anywhere in the file.
+TEST(TextFile, CharacterOutsideWindows1252IsNotEncodedThere)
+{
+    EXPECT_EQ(EncodeText(QStringLiteral("\"°C\" Grüße"), TextEncoding::Windows1252),
+              QByteArray("\"\xB0"
+                         "C\" Gr\xFC\xDF"
+                         "e"));
+    EXPECT_EQ(EncodeText(QStringLiteral("\"°C\" // →"), TextEncoding::Windows1252), std::nullopt);
     // A C1 character that Windows-1252 gives to a printable sign has no byte of its own.
-    encoding = TextEncoding::Windows1252;
-    EncodeText(QString(QChar(0x80)), encoding);
-    EXPECT_EQ(encoding, TextEncoding::Utf8);
+    EXPECT_EQ(EncodeText(QString(QChar(0x80)), TextEncoding::Windows1252), std::nullopt);
+    EXPECT_EQ(EncodeText(QStringLiteral("°→"), TextEncoding::Utf8),
+              QByteArray("\xC2\xB0\xE2\x86\x92"));
 }
 
 TEST(TextFile, ReadAndWriteErrorsNameThePath)
@@ -188,9 +203,9 @@ TEST(TextFile, EveryShortFileSurvivesLoadAndSave)
     EXPECT_EQ(lost, 0);
 
     const QByteArray mass = "// Ma\xDF";
-    TextEncoding encoding{};
-    EXPECT_EQ(RoundTrip(mass, &encoding), mass);
-    EXPECT_EQ(encoding, TextEncoding::Windows1252);
+    TextFormat format;
+    EXPECT_EQ(RoundTrip(mass, &format), mass);
+    EXPECT_EQ(format.Encoding, TextEncoding::Windows1252);
     EXPECT_EQ(DecodeText(mass).Text, QStringLiteral("// Maß"));
     EXPECT_EQ(DecodeText("\xEF\xBB\xBF\xEF\xBB\xBFx").Text, QChar(0xFEFF) + QStringLiteral("x"));
 }
@@ -315,61 +330,124 @@ TEST(TextFile, NoWriteInPlaceWithoutTheCopy)
     EXPECT_EQ(TempDir::Read(path), QByteArray("int old;\r\n"));
 }
 
-// Folder not writable for the saver, a shared file of a group the saver belongs to, a file of a
-// group the saver does not belong to, and a read-only file in a writable folder.
-TEST(TextFile, SavingAsAnotherUserKeepsFolderOwnerAndGroup)
+// Each file is saved by nobody (a member of users), who may write it. The atomic replace
+// gives the name a file of the saver's making; it is taken only where that file can carry the
+// old one's owner, group and mode, so that nobody else loses access to their own file.
+TEST(TextFile, SavingAsAnotherUserKeepsFolderOwnerGroupAndMode)
 {
+    enum class Way
+    {
+        Atomic,
+        InPlace,
+        Refused,
+    };
+    const gid_t users = Unprivileged::GroupId("users");
+    const struct
+    {
+        const char* Name;
+        uid_t Owner;
+        gid_t Group;
+        mode_t Mode;
+        Way Expected;
+    } cases[] = {
+        {"closed/open.c", 0, 0, 0666, Way::InPlace},       // folder not writable for the saver
+        {"shared/team.c", 1, users, 0660, Way::InPlace},   // another's file, group shared
+        {"shared/root.c", 0, 0, 0666, Way::InPlace},       // a group the saver is not in
+        {"shared/locked.c", 0, users, 0444, Way::Refused}, // read-only for everyone
+        {"shared/mine.c", 65534, users, 04750, Way::Atomic},
+        {"sticky/team.c", 1, users, 0660, Way::InPlace}, // another's file in a sticky folder
+    };
     if (!Unprivileged::InChild()) {
         if (::geteuid() != 0)
             GTEST_SKIP() << "setting up files of other users needs root";
         TempDir dir;
-        const QString root = dir.Path("");
-        const gid_t users = Unprivileged::GroupId("users");
-        const auto make = [&](const QString& name, const QByteArray& bytes, gid_t group,
-                              mode_t mode) {
-            const QString path = dir.Write(name, bytes);
-            EXPECT_EQ(::chown(QFile::encodeName(path).constData(), 0, group), 0);
-            EXPECT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+        const auto folder = [&](const char* name, gid_t group, mode_t mode) {
+            const QByteArray path = QFile::encodeName(dir.Path(QLatin1String(name)));
+            EXPECT_EQ(::mkdir(path.constData(), 0700), 0);
+            EXPECT_EQ(::chown(path.constData(), 1, group), 0);
+            EXPECT_EQ(::chmod(path.constData(), mode), 0);
         };
-        ASSERT_TRUE(QDir(root).mkpath(QStringLiteral("closed")));
-        ASSERT_TRUE(QDir(root).mkpath(QStringLiteral("shared")));
-        ASSERT_TRUE(QDir(root).mkpath(QStringLiteral("state")));
-        ::chmod(QFile::encodeName(root).constData(), 0755);
-        ::chmod(QFile::encodeName(dir.Path("closed")).constData(), 0755);
-        ::chown(QFile::encodeName(dir.Path("shared")).constData(), 0, users);
-        ::chmod(QFile::encodeName(dir.Path("shared")).constData(), 0775);
-        ::chmod(QFile::encodeName(dir.Path("state")).constData(), 0777);
-        make(QStringLiteral("closed/open.c"), "old\r\n", 0, 0666);
-        make(QStringLiteral("shared/team.c"), "old\r\n", users, 0664);
-        make(QStringLiteral("shared/root.c"), "old\r\n", 0, 0666);
-        make(QStringLiteral("shared/locked.c"), "old\r\n", users, 0444);
-        Unprivileged::RunAsNobody(root, QStringLiteral("users"));
+        ::chmod(QFile::encodeName(dir.Path("")).constData(), 0755);
+        folder("closed", 0, 0755);
+        folder("shared", users, 02775);
+        folder("sticky", 0, 01777);
+        folder("state", 0, 0777);
+        for (const auto& c : cases) {
+            const QByteArray path = QFile::encodeName(dir.Write(QLatin1String(c.Name), "old\r\n"));
+            EXPECT_EQ(::chown(path.constData(), c.Owner, c.Group), 0);
+            EXPECT_EQ(::chmod(path.constData(), c.Mode), 0);
+        }
+        Unprivileged::RunAsNobody(dir.Path(""), QStringLiteral("users"));
         return;
     }
     const QString root = Unprivileged::Fixture();
     StateHome state(root + QStringLiteral("/state"));
-    const gid_t users = Unprivileged::GroupId("users");
-    const auto save = [](const QString& path) {
-        SCOPED_TRACE(path.toStdString());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const QString path = root + QLatin1Char('/') + QLatin1String(c.Name);
         const ino_t inode = Status(path).st_ino;
-        EXPECT_EQ(CreateError(path, QStringLiteral("new")), std::string());
+        const std::string error = CreateError(path, QStringLiteral("new"));
+        const struct stat saved = Status(path);
+        EXPECT_EQ(saved.st_uid, c.Owner);
+        EXPECT_EQ(saved.st_gid, c.Group);
+        EXPECT_EQ(saved.st_mode & 07777, c.Mode);
+        if (c.Expected == Way::Refused) {
+            EXPECT_NE(error, std::string());
+            EXPECT_EQ(TempDir::Read(path), QByteArray("old\r\n"));
+            continue;
+        }
+        EXPECT_EQ(error, std::string());
         EXPECT_EQ(TempDir::Read(path), QByteArray("new"));
-        return Status(path).st_ino == inode;
-    };
-
-    EXPECT_TRUE(save(root + QStringLiteral("/closed/open.c"))) << "written in place";
-    EXPECT_EQ(Status(root + QStringLiteral("/closed/open.c")).st_uid, 0u);
-
-    EXPECT_FALSE(save(root + QStringLiteral("/shared/team.c"))) << "replaced atomically";
-    const struct stat team = Status(root + QStringLiteral("/shared/team.c"));
-    EXPECT_EQ(team.st_gid, users) << "the group keeps its write access";
-    EXPECT_EQ(team.st_mode & 07777, 0664u);
-
-    EXPECT_TRUE(save(root + QStringLiteral("/shared/root.c"))) << "written in place";
-    EXPECT_EQ(Status(root + QStringLiteral("/shared/root.c")).st_gid, 0u);
-
-    const QString locked = root + QStringLiteral("/shared/locked.c");
-    EXPECT_NE(CreateError(locked, QStringLiteral("new")), std::string());
-    EXPECT_EQ(TempDir::Read(locked), QByteArray("old\r\n"));
+        EXPECT_EQ(saved.st_ino == inode, c.Expected == Way::InPlace);
+    }
     EXPECT_EQ(Copies(root + QStringLiteral("/state")), QStringList());
+}
+
+// The owner saves a file that others may read through its access list; before, the new file
+// had neither the list nor the note, and the list's mask had become the group's bits.
+TEST(TextFile, AtomicSaveKeepsAccessListAndExtendedAttributes)
+{
+    TempDir dir;
+    const QString path = dir.Write("a.c", "old");
+    ::chmod(QFile::encodeName(path).constData(), 0640);
+    if (QProcess::execute("setfacl", {"-m", "u:daemon:rw", path}) != 0 ||
+        QProcess::execute("setfattr", {"-n", "user.note", "-v", "LCD", path}) != 0)
+        GTEST_SKIP() << "needs setfacl and setfattr (packages acl, attr) and a file system with "
+                        "access lists and user attributes";
+    const auto attributes = [&] {
+        QProcess get;
+        get.start("sh", {"-c", "getfacl --omit-header \"$0\" && getfattr -d \"$0\"", path});
+        return get.waitForFinished() ? get.readAllStandardOutput().toStdString() : std::string();
+    };
+    const std::string before = attributes();
+    ASSERT_NE(before.find("user:daemon:rw-\ngroup::r--\n"), std::string::npos) << before;
+    const ino_t inode = Status(path).st_ino;
+
+    WriteTextFile(path, QStringLiteral("new"), TextEncoding::Utf8);
+
+    EXPECT_EQ(TempDir::Read(path), QByteArray("new"));
+    EXPECT_NE(Status(path).st_ino, inode) << "still replaced atomically";
+    EXPECT_EQ(attributes(), before);
+}
+
+// A folder that lets the saver make files but replace none (here: append-only) refused the
+// rename, and the save failed.
+TEST(TextFile, RefusedRenameFallsBackToWritingInPlace)
+{
+    TempDir dir;
+    StateHome state(dir.Path("state"));
+    const QString folder = dir.Path("append-only");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString path = dir.Write("append-only/a.c", "old");
+    const ino_t inode = Status(path).st_ino;
+    const auto chattr = [&](const char* change) {
+        return QProcess::execute(QStringLiteral("chattr"), {QLatin1String(change), folder}) == 0;
+    };
+    if (!chattr("+a"))
+        GTEST_SKIP() << "needs root, chattr and a file system with the append-only flag";
+    const std::string error = CreateError(path, QStringLiteral("new"));
+    EXPECT_TRUE(chattr("-a"));
+    EXPECT_EQ(error, std::string());
+    EXPECT_EQ(TempDir::Read(path), QByteArray("new"));
+    EXPECT_EQ(Status(path).st_ino, inode);
 }

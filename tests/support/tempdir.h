@@ -71,6 +71,24 @@ private:
     QByteArray Saved;
 };
 
+// Points $XDG_STATE_HOME, where saves in place keep their copies, at the given folder for the
+// life of the object.
+class StateHome
+{
+public:
+    explicit StateHome(const QString& path)
+        : Saved(qgetenv("XDG_STATE_HOME"))
+    {
+        qputenv("XDG_STATE_HOME", QFile::encodeName(path));
+    }
+    ~StateHome() { qputenv("XDG_STATE_HOME", Saved); }
+    StateHome(const StateHome&) = delete;
+    StateHome& operator=(const StateHome&) = delete;
+
+private:
+    QByteArray Saved;
+};
+
 // Makes writes fail as on a full disk, for the life of the object: files cannot grow past the
 // given size (root included, unlike permissions).
 class FileSizeLimit
