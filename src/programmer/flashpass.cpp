@@ -2,15 +2,22 @@
 
 #include <algorithm>
 
-#include "platform/files.h"
 #include "programmer/avrflash2.h"
+#include "programmer/flashimage.h"
 #include "programmer/flashtexts.h"
 
 FlashResult FlashPass::Run(const QString& fileName, const PortChoice& port,
                            std::optional<int> target)
 {
-    if (!LoadImage(fileName))
-        return {FlashResult::Unreadable, FlashTexts::Unreadable()};
+    const ImageParse load = LoadImageFile(fileName);
+    if (!load.Image)
+        return {FlashResult::Unreadable, FlashTexts::Unreadable(), {}, load.Problem};
+    return Run(*load.Image, port, target);
+}
+
+FlashResult FlashPass::Run(const FlashImage& image, const PortChoice& port,
+                           std::optional<int> target)
+{
     TAVRFlash link(port.Opener());
     link.CancelRequested = CancelRequested;
     link.OnProgress = [this](double percent, const QString& remaining) {
@@ -25,25 +32,11 @@ FlashResult FlashPass::Run(const QString& fileName, const PortChoice& port,
     if (OnFound)
         OnFound(FlashTexts::BoardLine(link.SWVersion, link.HWVersion, port.Place(link.Port)),
                 FlashTexts::DeviceLine(link.Device));
-    const int imageWords = int(FImage.size());
+    const int imageWords = int(image.Words.size());
     if ((target && *target != link.Device && !Ask(FlashTexts::TargetQuestion())) ||
         (link.FlashWords() < imageWords && !Ask(FlashTexts::SizeQuestion())))
         return {FlashResult::Declined};
-    return Transfer(link, std::min(imageWords, link.FlashWords()));
-}
-
-// Only regular files: a FIFO would block the pass and a device would never end.
-bool FlashPass::LoadImage(const QString& fileName)
-{
-    const std::optional<QByteArray> read = ReadRegularFile(fileName, qint64(MaxImageWords) * 2);
-    FImage.clear();
-    if (!read)
-        return false;
-    const QByteArray& bytes = *read;
-    FImage.resize(std::size_t(bytes.size() / 2));
-    for (std::size_t i = 0; i < FImage.size(); ++i)
-        FImage[i] = std::uint16_t(std::uint8_t(bytes[2 * i]) | std::uint8_t(bytes[2 * i + 1]) << 8);
-    return !FImage.empty();
+    return Transfer(link, image.Words, std::min(imageWords, link.FlashWords()));
 }
 
 void FlashPass::Begin(FlashPhase phase)
@@ -53,12 +46,12 @@ void FlashPass::Begin(FlashPhase phase)
         OnPhase(phase);
 }
 
-FlashResult FlashPass::Transfer(TAVRFlash& link, int count)
+FlashResult FlashPass::Transfer(TAVRFlash& link, const std::vector<std::uint16_t>& image, int count)
 {
     if (StopRequested())
         return {FlashResult::Cancelled};
     Begin(FlashPhase::Programming);
-    const int written = link.ProgramFlash(FImage.data(), count);
+    const int written = link.ProgramFlash(image.data(), count);
     if (StopRequested())
         return {FlashResult::Cancelled};
     if (written != count)
@@ -71,7 +64,7 @@ FlashResult FlashPass::Transfer(TAVRFlash& link, int count)
         return {FlashResult::Cancelled};
     if (read != count)
         return {FlashResult::ReadFailed, FlashTexts::ReadError(read * 2)};
-    const auto difference = std::mismatch(chip.begin(), chip.end(), FImage.begin());
+    const auto difference = std::mismatch(chip.begin(), chip.end(), image.begin());
     if (difference.first != chip.end())
         return {FlashResult::Mismatch,
                 FlashTexts::Mismatch(int(difference.first - chip.begin()) * 2)};

@@ -10,6 +10,7 @@
 #include "programmer/portchoice.h"
 
 class TAVRFlash;
+struct FlashImage;
 
 enum class FlashPhase
 {
@@ -34,6 +35,7 @@ struct FlashResult
     Kind Outcome = Done;
     QString Text = {};
     QString DeniedDevice = {}; // NotFound: the first port the system refused to this user
+    QString Problem = {};      // Unreadable: the path and why it gives no image
 };
 
 // One programming pass as the flash dialog and quennor-flash run it: load the image, find the
@@ -43,8 +45,6 @@ struct FlashResult
 class FlashPass final
 {
 public:
-    static constexpr int MaxImageWords = 0x20000;
-
     // The board line and the chip line, once the board has been found.
     std::function<void(const QString& board, const QString& device)> OnFound;
     // True goes on as "Ja" does; without a handler every question is answered no.
@@ -60,14 +60,14 @@ public:
     // A target of nothing asks no target question; row 0 of the device table always asks.
     FlashResult Run(const QString& fileName, const PortChoice& port,
                     std::optional<int> target = std::nullopt);
+    FlashResult Run(const FlashImage& image, const PortChoice& port,
+                    std::optional<int> target = std::nullopt);
 
 private:
-    bool LoadImage(const QString& fileName);
     bool Ask(const QString& question) const { return OnQuestion && OnQuestion(question); }
     bool StopRequested() const { return CancelRequested && CancelRequested(); }
     void Begin(FlashPhase phase);
-    FlashResult Transfer(TAVRFlash& link, int count);
+    FlashResult Transfer(TAVRFlash& link, const std::vector<std::uint16_t>& image, int count);
 
-    std::vector<std::uint16_t> FImage;
     FlashPhase FPhase = FlashPhase::Programming;
 };
