@@ -85,6 +85,50 @@ TEST(Connect, NamesTheFirstDeviceTheSystemRefused)
     EXPECT_EQ(link.DeniedDevice, "") << "each search starts afresh";
 }
 
+// What quennor-flash tells after "Nicht gefunden!": how far each port got.
+TEST(Connect, TellsHowFarEachPortGot)
+{
+    using A = PortAttempt;
+    const struct
+    {
+        QStringList Board;
+        A::Kind What;
+        std::uint32_t Signature;
+    } cases[] = {
+        {{}, A::Found, 0},
+        {{"--silent"}, A::Silent, 0},
+        {{"--sw", "XW 2.1"}, A::NoBoard, 0},
+        {{"--no-ack", "M:1"}, A::NoProgMode, 0},
+        {{"--no-ack", "s:2"}, A::NoSignature, 0},
+        {{"--signature", "0xFFFFFF"}, A::EmptySignature, 0xFFFFFF},
+        {{"--signature", "0x000000"}, A::EmptySignature, 0},
+        {{"--signature", "0x123456"}, A::UnknownSignature, 0x123456},
+        {{"--no-ack", "O:3"}, A::NoParameters, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Board.join(' ').toStdString());
+        BoardLine line(c.Board);
+        TAVRFlash link([&line](int port) {
+            return port == 1 ? line.Opener()(1)
+                             : PortOpening{nullptr, PortRefusal::InUse, "/dev/ttyS1", 812};
+        });
+        std::vector<A> tried;
+        link.OnPortTried = [&tried](const A& attempt) {
+            tried.push_back(attempt);
+        };
+        link.Connect(c.What == A::Found ? 1 : -1);
+        ASSERT_EQ(tried.size(), c.What == A::Found ? 1u : 8u);
+        EXPECT_EQ(tried[0].What, c.What);
+        EXPECT_EQ(tried[0].Signature, c.Signature);
+        EXPECT_EQ(tried[0].Device, "line");
+        if (c.What == A::Found)
+            continue;
+        EXPECT_EQ(tried[1].What, A::Refused);
+        EXPECT_EQ(tried[1].Refusal, PortRefusal::InUse);
+        EXPECT_EQ(tried[1].Holder, 812);
+    }
+}
+
 TEST(Connect, PortNumberChoosesOnePortAndZeroSearchesAll)
 {
     BoardSim tiny({"--chip", "ATtiny26"});
