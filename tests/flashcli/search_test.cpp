@@ -25,40 +25,26 @@ A Tried(int port, A::Kind what, std::uint32_t signature = 0)
 // After "Nicht gefunden!" one line says why: the port that tells most about where the board is.
 TEST(SearchSummary, NamesThePortThatTellsMost)
 {
-    const PortChoice search;
     const A missing = Refused(1, PortRefusal::NoDevice);
     const struct
     {
         std::vector<A> Attempts;
-        PortChoice Port;
         QString Line;
+        PortChoice Port = {};
     } cases[] = {
         {{missing, Refused(2, PortRefusal::NoDevice)},
-         search,
          "COM1 bis COM2: keines der Geräte ist vorhanden"},
         {{missing, Tried(2, A::Silent), Refused(3, PortRefusal::NoAccess)},
-         search,
          "Kein Zugriff auf /dev/ttyUSB2 – Benutzer zur Gruppe dialout hinzufügen."},
         {{Refused(1, PortRefusal::NoAccess), Refused(2, PortRefusal::InUse, 812)},
-         search,
          "COM2 (/dev/ttyUSB1): von Prozess 812 geöffnet"},
         {{Refused(1, PortRefusal::Locked, 77), Tried(2, A::UnknownSignature, 0x123456)},
-         search,
          "COM2 (/dev/ttyUSB1): Programmiergerät antwortet, aber der Chip ist unbekannt "
          "(Signatur 0x123456)"},
-        {{Refused(1, PortRefusal::Locked, 77)},
-         search,
-         "COM1 (/dev/ttyUSB0): gesperrt für Prozess 77 (Sperrdatei in /var/lock)"},
         {{Tried(1, A::EmptySignature, 0xFFFFFF)},
-         PortChoice{-1, "/dev/ttyUSB0"},
-         "/dev/ttyUSB0: Programmiergerät antwortet, aber kein Chip (leere Signatur 0xFFFFFF)"},
-        {{Tried(1, A::Silent), Tried(2, A::NoBoard)},
-         search,
-         "COM2 (/dev/ttyUSB1): antwortet, aber nicht wie ein Programmiergerät"},
-        {{A{1, "/dev/tty", A::Refused, PortRefusal::OwnTerminal}},
-         PortChoice{-1, "/dev/tty"},
-         "/dev/tty: das Terminal, in dem quennor-flash selbst läuft"},
-        {{A{3, {}, A::Refused}}, PortChoice{3, {}}, "COM3: kein Gerät in QUENNOR_PORTS"},
+         "/dev/ttyUSB0: Programmiergerät antwortet, aber kein Chip (leere Signatur 0xFFFFFF)",
+         PortChoice{-1, "/dev/ttyUSB0"}},
+        {{A{3, {}, A::Refused}}, "COM3: kein Gerät in QUENNOR_PORTS", PortChoice{3, {}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Line.toStdString());
