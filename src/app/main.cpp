@@ -521,12 +521,12 @@ void TMainFM::EditDelete()
 
 void TMainFM::FlashBinMIClick()
 {
-    const QString path =
-        FPrompts.OpenFileName({{{QStringLiteral("Binärdateien (*.bin)"), QStringLiteral("*.bin")},
-                                {QStringLiteral("Alle Dateien"), QStringLiteral("*.*")}},
-                               {},
-                               {},
-                               this});
+    const QString path = FPrompts.OpenFileName(
+        {{{QStringLiteral("Binärdateien (*.bin *.hex)"), QStringLiteral("*.bin *.hex")},
+          {QStringLiteral("Alle Dateien"), QStringLiteral("*.*")}},
+         {},
+         {},
+         this});
     if (!path.isEmpty())
         ShowFlashDialog(path);
 }

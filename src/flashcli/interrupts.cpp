@@ -22,7 +22,8 @@ void CatchInterrupts()
 {
     struct sigaction action = {};
     action.sa_handler = OnInterrupt;
-    // Reads and writes go on after the handler; the port's waits resume with the time left.
+    // Reads and writes go on after the handler; the port's waits resume with the time left,
+    // except those of the search, which a stop request ends.
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})

@@ -1,40 +1,78 @@
 #include "options.h"
 
+#include <initializer_list>
+
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include "programmer/avrflash2.h"
 #include "programmer/devicetable.h"
+#include "programmer/flashimage.h"
 
 const char* const FlashUsage =
-    "Aufruf: quennor-flash [--port N|DEVICE] [--target NAME] [--yes] IMAGE.bin\n"
-    "        quennor-flash [--port N|DEVICE] --read-fuses\n"
-    "        quennor-flash [--port N|DEVICE] --write-fuses LOW:HIGH\n"
+    "Aufruf: quennor-flash [--port N|DEVICE] --target NAME|any [--allow-other-chip]\n"
+    "          [--allow-truncate] [--strict] [-q|-v] IMAGE\n"
+    "        quennor-flash [--port N|DEVICE] [--target NAME] [--allow-other-chip]\n"
+    "          [--allow-truncate] [--strict] [-q|-v] --verify IMAGE\n"
+    "        quennor-flash [--port N|DEVICE] [--target NAME] [--allow-other-chip]\n"
+    "          [--length BYTES] [-q|-v] --read FILE\n"
+    "        quennor-flash [--port N|DEVICE] [-q|-v] --read-fuses\n"
+    "        quennor-flash [--port N|DEVICE] [--unlock] [-q|-v] --write-fuses LOW:HIGH\n"
     "        quennor-flash --list-devices | --version | --help\n";
 
 namespace {
+
+using Mode = FlashOptions::Mode;
+
+constexpr unsigned Modes(std::initializer_list<Mode> modes)
+{
+    unsigned set = 0;
+    for (const Mode mode : modes)
+        set |= 1u << mode;
+    return set;
+}
+
+// The tasks that talk to the board.
+constexpr unsigned BoardModes =
+    Modes({Mode::Flash, Mode::Verify, Mode::Read, Mode::ReadFuses, Mode::WriteFuses});
+constexpr unsigned ImageModes = Modes({Mode::Flash, Mode::Verify});
+constexpr unsigned FlashModes = Modes({Mode::Flash, Mode::Verify, Mode::Read});
 
 struct Parsed
 {
     QCommandLineParser Parser;
     QCommandLineOption Port{QStringLiteral("port"), QString(), QStringLiteral("N")};
     QCommandLineOption Target{QStringLiteral("target"), QString(), QStringLiteral("NAME")};
-    QCommandLineOption Yes{QStringLiteral("yes")};
+    QCommandLineOption AllowOtherChip{QStringLiteral("allow-other-chip")};
+    QCommandLineOption AllowTruncate{QStringLiteral("allow-truncate")};
+    QCommandLineOption Unlock{QStringLiteral("unlock")};
+    QCommandLineOption Strict{QStringLiteral("strict")};
+    QCommandLineOption Verify{QStringLiteral("verify"), QString(), QStringLiteral("IMAGE")};
+    QCommandLineOption Read{QStringLiteral("read"), QString(), QStringLiteral("FILE")};
+    QCommandLineOption Length{QStringLiteral("length"), QString(), QStringLiteral("BYTES")};
+    QCommandLineOption Quiet{{QStringLiteral("q"), QStringLiteral("quiet")}};
+    QCommandLineOption Verbose{{QStringLiteral("v"), QStringLiteral("verbose")}};
     QCommandLineOption ReadFuses{QStringLiteral("read-fuses")};
     QCommandLineOption WriteFuses{QStringLiteral("write-fuses"), QString(),
                                   QStringLiteral("LOW:HIGH")};
     QCommandLineOption ListDevices{QStringLiteral("list-devices")};
     QCommandLineOption Version{QStringLiteral("version")};
     QCommandLineOption Help{{QStringLiteral("h"), QStringLiteral("help")}};
+    // Gone, but known: it confirmed three unrelated risks at once.
+    QCommandLineOption Yes{QStringLiteral("yes")};
 
     Parsed()
     {
-        Parser.addOptions({Port, Target, Yes, ReadFuses, WriteFuses, ListDevices, Version, Help});
+        Parser.addOptions({Port, Target, AllowOtherChip, AllowTruncate, Unlock, Strict, Verify,
+                           Read, Length, Quiet, Verbose, ReadFuses, WriteFuses, ListDevices,
+                           Version, Help, Yes});
     }
     bool Given(const QCommandLineOption& option) const { return Parser.isSet(option); }
+    QString Value(const QCommandLineOption& option) const { return Parser.value(option); }
 };
 
-// "5" and "COM5" are COM5 of QUENNOR_PORTS; anything else names a device.
+// "5" and "COM5" are COM5 of QUENNOR_PORTS; "ttyUSB0" is /dev/ttyUSB0; a path must exist.
 std::optional<PortChoice> ParsePort(const QString& text)
 {
     static const QRegularExpression number(QStringLiteral("^(?:COM)?([0-9]+)$"),
@@ -45,7 +83,10 @@ std::optional<PortChoice> ParsePort(const QString& text)
             return std::nullopt;
         return PortChoice{port, {}};
     }
-    if (text.isEmpty() || text.startsWith(QLatin1Char('-')))
+    const QString device = QStringLiteral("/dev/") + text;
+    if (!text.isEmpty() && !text.contains(QLatin1Char('/')) && QFileInfo::exists(device))
+        return PortChoice{-1, device};
+    if (text.isEmpty() || !QFileInfo::exists(text))
         return std::nullopt;
     return PortChoice{-1, text};
 }
@@ -62,26 +103,40 @@ std::optional<FuseBytes> ParseFuses(const QString& text)
                      std::uint8_t(match.captured(2).toUInt(nullptr, 16))};
 }
 
-std::optional<int> ParseTarget(const QString& text)
+// A name from the device table, or "any" for whatever chip is found.
+std::optional<std::optional<int>> ParseTarget(const QString& text)
 {
+    if (text.compare(QLatin1String("any"), Qt::CaseInsensitive) == 0)
+        return std::optional<int>();
     const std::optional<int> row = DeviceByName(text.toStdString());
     if (!row || *row == 0)
         return std::nullopt;
     return row;
 }
 
-// The one thing asked for; nothing when none or more than one was.
-std::optional<FlashOptions::Mode> ChooseMode(const Parsed& parsed, QString& error)
+// Decimal, or hexadecimal with "0x"; at most an image's size.
+std::optional<int> ParseLength(const QString& text)
 {
-    const std::pair<const QCommandLineOption*, FlashOptions::Mode> modes[] = {
-        {&parsed.ReadFuses, FlashOptions::ReadFuses},
-        {&parsed.WriteFuses, FlashOptions::WriteFuses},
-        {&parsed.ListDevices, FlashOptions::ListDevices},
-        {&parsed.Version, FlashOptions::Version}};
-    std::optional<FlashOptions::Mode> chosen;
-    int count = parsed.Parser.positionalArguments().isEmpty() ? 0 : 1;
+    bool number = false;
+    const bool hex = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
+    const int bytes = (hex ? text.mid(2) : text).toInt(&number, hex ? 16 : 10);
+    if (!number || bytes < 1 || bytes > MaxImageBytes)
+        return std::nullopt;
+    return bytes;
+}
+
+// The one thing asked for; nothing when none or more than one was.
+std::optional<Mode> ChooseMode(const Parsed& parsed, QString& error)
+{
+    const std::pair<const QCommandLineOption*, Mode> modes[] = {
+        {&parsed.Verify, Mode::Verify},           {&parsed.Read, Mode::Read},
+        {&parsed.ReadFuses, Mode::ReadFuses},     {&parsed.WriteFuses, Mode::WriteFuses},
+        {&parsed.ListDevices, Mode::ListDevices}, {&parsed.Version, Mode::Version}};
+    const QStringList images = parsed.Parser.positionalArguments();
+    std::optional<Mode> chosen;
+    int count = images.isEmpty() ? 0 : 1;
     if (count)
-        chosen = FlashOptions::Flash;
+        chosen = Mode::Flash;
     for (const auto& [option, mode] : modes)
         if (parsed.Given(*option)) {
             chosen = mode;
@@ -91,48 +146,75 @@ std::optional<FlashOptions::Mode> ChooseMode(const Parsed& parsed, QString& erro
         error = QStringLiteral("keine Binärdatei angegeben");
     else if (count > 1)
         error = QStringLiteral("nur eine Aufgabe auf einmal");
-    else if (parsed.Parser.positionalArguments().size() > 1)
+    else if (images.size() > 1)
         error = QStringLiteral("nur eine Binärdatei auf einmal");
     return error.isEmpty() ? chosen : std::nullopt;
 }
 
+// The options that only some tasks take, with those tasks.
+struct Scope
+{
+    const QCommandLineOption* Option;
+    unsigned Modes;
+    const char* Where;
+};
+
 // Options that the chosen task does not take, or that were given twice.
-QString Misplaced(const Parsed& parsed, FlashOptions::Mode mode)
+QString Misplaced(const Parsed& parsed, Mode mode)
 {
     for (const QString& name : parsed.Parser.optionNames())
         if (parsed.Parser.optionNames().count(name) > 1)
             return QStringLiteral("--%1 mehrfach angegeben").arg(name);
-    const bool flash = mode == FlashOptions::Flash;
-    const bool fuses = mode == FlashOptions::ReadFuses || mode == FlashOptions::WriteFuses;
-    if (parsed.Given(parsed.Port) && !flash && !fuses)
-        return QStringLiteral("--port gilt nur beim Flashen und für die Fuse Bits");
-    if (parsed.Given(parsed.Target) && !flash)
-        return QStringLiteral("--target gilt nur beim Flashen");
-    if (parsed.Given(parsed.Yes) && !flash && mode != FlashOptions::WriteFuses)
-        return QStringLiteral("--yes gilt nur beim Flashen und bei --write-fuses");
+    if (parsed.Given(parsed.Yes))
+        return QStringLiteral("--yes gibt es nicht mehr: jedes Risiko hat seine eigene "
+                              "Bestätigung, --allow-other-chip, --allow-truncate oder --unlock");
+    const Scope scopes[] = {
+        {&parsed.Port, BoardModes, "mit dem Programmiergerät"},
+        {&parsed.Quiet, BoardModes, "mit dem Programmiergerät"},
+        {&parsed.Verbose, BoardModes, "mit dem Programmiergerät"},
+        {&parsed.Target, FlashModes, "beim Flashen, Überprüfen und Lesen"},
+        {&parsed.AllowOtherChip, FlashModes, "beim Flashen, Überprüfen und Lesen"},
+        {&parsed.AllowTruncate, ImageModes, "beim Flashen und Überprüfen"},
+        {&parsed.Strict, ImageModes, "beim Flashen und Überprüfen"},
+        {&parsed.Length, Modes({Mode::Read}), "bei --read"},
+        {&parsed.Unlock, Modes({Mode::WriteFuses}), "bei --write-fuses"},
+    };
+    for (const Scope& scope : scopes)
+        if (parsed.Given(*scope.Option) && (scope.Modes & Modes({mode})) == 0)
+            return QStringLiteral("--%1 gilt nur %2")
+                .arg(scope.Option->names().constLast(), QString::fromUtf8(scope.Where));
+    if (parsed.Given(parsed.Quiet) && parsed.Given(parsed.Verbose))
+        return QStringLiteral("-q und -v schließen sich aus");
+    if (mode == Mode::Flash && !parsed.Given(parsed.Target))
+        return QStringLiteral("Flashen braucht --target NAME (--list-devices nennt alle) oder "
+                              "--target any für jeden gefundenen Chip");
     return {};
 }
 
+// The values of the options, each checked; the first fault in error.
 bool ReadValues(const Parsed& parsed, FlashOptions& options, QString& error)
 {
-    if (parsed.Given(parsed.Port)) {
-        const auto port = ParsePort(parsed.Parser.value(parsed.Port));
-        if (!port)
-            error = QStringLiteral("--port braucht 1 bis 8 (COM1 bis COM8) oder ein Gerät");
-        options.Port = port.value_or(PortChoice{});
-    }
-    if (parsed.Given(parsed.Target)) {
-        options.Target = ParseTarget(parsed.Parser.value(parsed.Target));
-        if (!options.Target)
-            error = QStringLiteral("unbekannter Prozessor ") + parsed.Parser.value(parsed.Target) +
-                    QStringLiteral(" (--list-devices nennt alle)");
-    }
-    if (parsed.Given(parsed.WriteFuses)) {
-        const auto fuses = ParseFuses(parsed.Parser.value(parsed.WriteFuses));
-        if (!fuses)
-            error = QStringLiteral("--write-fuses braucht LOW:HIGH, zwei Bytes hexadezimal");
-        options.Fuses = fuses.value_or(FuseBytes{});
-    }
+    const auto check = [&](const QCommandLineOption& option, auto parse, auto& into,
+                           const QString& complaint) {
+        if (!parsed.Given(option))
+            return;
+        const auto value = parse(parsed.Value(option));
+        if (value)
+            into = *value;
+        else if (error.isEmpty())
+            error = complaint;
+    };
+    check(parsed.Port, ParsePort, options.Port,
+          QStringLiteral("--port braucht 1 bis 8 (COM1 bis COM8) oder ein vorhandenes Gerät, "
+                         "nicht ") +
+              parsed.Value(parsed.Port));
+    check(parsed.Target, ParseTarget, options.Target,
+          QStringLiteral("unbekannter Prozessor ") + parsed.Value(parsed.Target) +
+              QStringLiteral(" (--list-devices nennt alle)"));
+    check(parsed.WriteFuses, ParseFuses, options.Fuses,
+          QStringLiteral("--write-fuses braucht LOW:HIGH, zwei Bytes hexadezimal"));
+    check(parsed.Length, ParseLength, options.Length,
+          QStringLiteral("--length braucht 1 bis 262144 Bytes"));
     return error.isEmpty();
 }
 
@@ -140,6 +222,7 @@ bool ReadValues(const Parsed& parsed, FlashOptions& options, QString& error)
 
 std::optional<FlashOptions> ParseFlashOptions(const QStringList& arguments, QString& error)
 {
+    error.clear();
     Parsed parsed;
     if (!parsed.Parser.parse(QStringList{QStringLiteral("quennor-flash")} + arguments)) {
         error = parsed.Parser.errorText();
@@ -147,18 +230,26 @@ std::optional<FlashOptions> ParseFlashOptions(const QStringList& arguments, QStr
     }
     FlashOptions options;
     if (parsed.Given(parsed.Help)) {
-        options.What = FlashOptions::Help;
+        options.What = Mode::Help;
         return options;
     }
-    const std::optional<FlashOptions::Mode> mode = ChooseMode(parsed, error);
+    const std::optional<Mode> mode = ChooseMode(parsed, error);
     if (!mode)
         return std::nullopt;
     options.What = *mode;
     error = Misplaced(parsed, *mode);
     if (!error.isEmpty() || !ReadValues(parsed, options, error))
         return std::nullopt;
-    options.Yes = parsed.Given(parsed.Yes);
-    if (*mode == FlashOptions::Flash)
-        options.Image = parsed.Parser.positionalArguments().constFirst();
+    options.AllowOtherChip = parsed.Given(parsed.AllowOtherChip);
+    options.AllowTruncate = parsed.Given(parsed.AllowTruncate);
+    options.Unlock = parsed.Given(parsed.Unlock);
+    options.Strict = parsed.Given(parsed.Strict);
+    options.Talk = parsed.Given(parsed.Quiet)     ? Report::Quiet
+                   : parsed.Given(parsed.Verbose) ? Report::Verbose
+                                                  : Report::Normal;
+    if (*mode == Mode::Flash)
+        options.File = parsed.Parser.positionalArguments().constFirst();
+    else if (*mode == Mode::Verify || *mode == Mode::Read)
+        options.File = parsed.Value(*mode == Mode::Verify ? parsed.Verify : parsed.Read);
     return options;
 }

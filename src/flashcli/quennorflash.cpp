@@ -1,6 +1,7 @@
-// quennor-flash: the programming board from a terminal. Flashes a binary image as the flash
-// dialog does, or reads and writes the fuse bytes of an ATtiny26.
+// quennor-flash: the programming board from a terminal. Flashes an image as the flash dialog
+// does, compares or reads the flash, or reads and writes the fuse bytes of an ATtiny26.
 #include <cstdio>
+#include <cstring>
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
@@ -15,26 +16,46 @@ namespace {
 
 const char* const Help =
     "\n"
-    "Schreibt eine Binärdatei in den Flash des Chips auf dem Programmiergerät und prüft sie,\n"
-    "wie es der Flash-Dialog von Quennor tut, oder liest und schreibt die Fuse Bits eines\n"
-    "ATtiny26.\n"
+    "Schreibt ein Abbild (.bin oder Intel HEX) in den Flash des Chips auf dem Programmiergerät\n"
+    "und prüft es, wie es der Flash-Dialog von Quennor tut; vergleicht oder liest den Flash,\n"
+    "oder liest und schreibt die Fuse Bits eines ATtiny26.\n"
     "\n"
-    "  --port N|DEVICE     COMn (1 bis 8, aus QUENNOR_PORTS) oder ein Gerät wie /dev/ttyUSB0;\n"
-    "                      ohne --port werden COM1 bis COM8 durchsucht\n"
-    "  --target NAME       fragt, wenn ein anderer Prozessor gefunden wird (--list-devices)\n"
-    "  --yes               beantwortet die Fragen und die Warnung beim Freischalten mit Ja;\n"
-    "                      ohne --yes endet quennor-flash dort mit Exit-Code 2\n"
+    "  --port N|DEVICE     COMn (1 bis 8, aus QUENNOR_PORTS) oder ein Gerät wie /dev/ttyUSB0\n"
+    "                      (ttyUSB0 genügt); ohne --port werden COM1 bis COM8 durchsucht\n"
+    "  --target NAME|any   der Prozessor, der geflasht werden soll (--list-devices nennt\n"
+    "                      alle), oder any für jeden gefundenen; zum Flashen nötig\n"
+    "  --allow-other-chip  flasht auch einen anderen Prozessor als --target\n"
+    "  --allow-truncate    flasht von einem Abbild, das größer als der Flash ist, nur den\n"
+    "                      Teil, der hineinpasst\n"
+    "  --strict            lehnt ein Abbild ungerader Länge ab, statt sein letztes Byte\n"
+    "                      wegzulassen\n"
+    "  --verify IMAGE      vergleicht den Flash mit dem Abbild, ohne zu löschen\n"
+    "  --read FILE         liest den Flash in FILE, als Intel HEX, wenn FILE auf .hex endet\n"
+    "  --length BYTES      liest mit --read nur so viele Bytes\n"
     "  --read-fuses        gibt die Fuse Bytes aus: low=0xE1 high=0xF7\n"
-    "  --write-fuses L:H   schreibt sie (hexadezimal); Bits 7..5 von H werden 1\n"
+    "  --write-fuses L:H   schreibt sie (hexadezimal; Bits 7..5 von H werden 1), liest sie\n"
+    "                      zurück und zeigt alt → neu\n"
+    "  --unlock            erlaubt --write-fuses, andere Bits als SUT1, SUT0, BODLEVEL und\n"
+    "                      BODEN zu ändern\n"
+    "  -q, --quiet         nur Fehler, Warnungen und die erfragten Werte\n"
+    "  -v, --verbose       dazu jeder versuchte Port und die Dauer jeder Phase\n"
+    "  --list-devices      nennt die Prozessoren\n"
+    "  --version           nennt die Version\n"
+    "  -h, --help          zeigt diese Hilfe\n"
     "\n"
-    "Exit-Codes: 0 Erfolg, 1 Fehler, 2 Frage verneint, 64 falscher Aufruf, 130 Strg+C.\n";
+    "Ohne die passende Bestätigung endet quennor-flash vor dem Löschen mit Exit-Code 2.\n"
+    "\n"
+    "Exit-Codes: 0 Erfolg, 1 Fehler, 2 nicht bestätigt, 64 falscher Aufruf, 130 Strg+C.\n";
 
-int Run(const FlashOptions& options)
+int Run(const FlashOptions& options, Report& report)
 {
-    Report report;
     switch (options.What) {
     case FlashOptions::Flash:
-        return FlashImage(options, report);
+        return FlashFile(options, report);
+    case FlashOptions::Verify:
+        return VerifyFile(options, report);
+    case FlashOptions::Read:
+        return ReadIntoFile(options, report);
     case FlashOptions::ReadFuses:
         return ReadFuseBytes(options, report);
     case FlashOptions::WriteFuses:
@@ -42,11 +63,10 @@ int Run(const FlashOptions& options)
     case FlashOptions::ListDevices:
         return ListDevices(report);
     case FlashOptions::Version:
-        std::fputs("quennor-flash " QUENNOR_VERSION "\n", stdout);
+        report.Value(QStringLiteral("quennor-flash " QUENNOR_VERSION));
         return ExitSuccess;
     case FlashOptions::Help:
-        std::fputs(FlashUsage, stdout);
-        std::fputs(Help, stdout);
+        report.Value(QString::fromUtf8(FlashUsage) + QString::fromUtf8(Help).chopped(1));
         return ExitSuccess;
     }
     return ExitUsage;
@@ -69,6 +89,11 @@ int main(int argc, char* argv[])
         return ExitUsage;
     }
     CatchInterrupts();
-    const int code = Run(*options);
-    return InterruptRequested() ? InterruptExitCode() : code;
+    Report report(options->Talk);
+    const int code = Run(*options, report);
+    if (report.OutputError() == 0)
+        return code;
+    std::fprintf(stderr, "quennor-flash: Standardausgabe nicht geschrieben: %s\n",
+                 std::strerror(report.OutputError()));
+    return code == ExitSuccess ? ExitFailure : code;
 }

@@ -1,23 +1,59 @@
 #include "report.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int CaptionWidth = 15;
 constexpr int BarWidth = 30;
+// Narrower than this a bar tells too little to be worth its brackets.
+constexpr int MinBarWidth = 10;
+// Where the terminal does not say: the width terminals open with.
+constexpr int DefaultColumns = 80;
 // Back to the start of the line, the old text cleared behind the new.
 constexpr char LineStart[] = "\r";
 constexpr char ClearToEnd[] = "\033[K";
 
+// Asked anew for every line, so a window made narrower is followed from the next update on.
+int TerminalColumns()
+{
+    winsize size{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0)
+        return DefaultColumns;
+    return size.ws_col;
+}
+
 } // namespace
 
-Report::Report()
-    : FTerminal(isatty(STDOUT_FILENO) == 1)
+QString ProgressLine(const QString& caption, double percent, const QString& tail, int columns)
+{
+    const int room = std::max(columns - 1, 1);
+    const int shown = std::clamp(int(percent), 0, 100);
+    const QString head = caption.leftJustified(CaptionWidth);
+    const QString rest = QString::number(shown).rightJustified(3) + QStringLiteral(" %  ") + tail;
+    const int bar = std::min(BarWidth, room - int(head.size() + rest.size()) - 3);
+    if (bar < MinBarWidth)
+        return (head + rest).left(room);
+    const int filled = shown * bar / 100;
+    return head + QLatin1Char('[') + QString(filled, QLatin1Char('#')) +
+           QString(bar - filled, QLatin1Char(' ')) + QStringLiteral("] ") + rest;
+}
+
+Report::Report(Talk talk)
+    : FTalk(talk)
+    , FTerminal(isatty(STDOUT_FILENO) == 1)
 {}
 
 void Report::Line(const QString& text)
+{
+    if (FTalk != Quiet)
+        Value(text);
+}
+
+void Report::Value(const QString& text)
 {
     if (FOpen == Open::Status) {
         Replace(text, Open::Nothing);
@@ -36,23 +72,28 @@ void Report::Error(const QString& text)
     Write(stderr, text + QLatin1Char('\n'));
 }
 
+void Report::Notice(const QString& text)
+{
+    if (FTalk != Quiet)
+        Error(text);
+}
+
+void Report::Note(const QString& text)
+{
+    if (FTalk == Verbose)
+        Error(text);
+}
+
 void Report::Status(const QString& text)
 {
-    if (FTerminal)
-        Replace(text, Open::Status);
+    if (FTerminal && FTalk != Quiet)
+        Replace(text.left(TerminalColumns() - 1), Open::Status);
 }
 
 void Report::Progress(const QString& caption, double percent, const QString& tail)
 {
-    if (!FTerminal)
-        return;
-    const int shown = std::clamp(int(percent), 0, 100);
-    const int filled = shown * BarWidth / 100;
-    Replace(caption.leftJustified(CaptionWidth) + QLatin1Char('[') +
-                QString(filled, QLatin1Char('#')) + QString(BarWidth - filled, QLatin1Char(' ')) +
-                QStringLiteral("] ") + QString::number(shown).rightJustified(3) +
-                QStringLiteral(" %  ") + tail,
-            Open::Progress);
+    if (FTerminal && FTalk != Quiet)
+        Replace(ProgressLine(caption, percent, tail, TerminalColumns()), Open::Progress);
 }
 
 void Report::Finish(const QString& caption, const QString& text)
@@ -77,10 +118,13 @@ void Report::Close()
     FOpen = Open::Nothing;
 }
 
+// A result that did not reach its file is a failure, however the work went.
 void Report::Write(std::FILE* stream, const QString& text)
 {
-    std::fputs(text.toUtf8().constData(), stream);
-    std::fflush(stream);
+    const bool written =
+        std::fputs(text.toUtf8().constData(), stream) >= 0 && std::fflush(stream) == 0;
+    if (!written && stream == stdout && FOutputError == 0)
+        FOutputError = errno != 0 ? errno : EIO;
 }
 
 QString Printable(const QString& text)

@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,23 +38,30 @@ FileStamp StampOfHandle(int handle)
     return Stamp(status);
 }
 
-std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes, FileStamp* stamp)
+std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes, FileStamp* stamp,
+                                          int* error)
 {
+    int ignored = 0;
+    int& reason = error ? *error : ignored;
     // Opening without blocking and checking the opened file, not the name: a FIFO put in the
     // file's place after a check of the name would still block the open.
     const int fd =
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        reason = errno;
         return std::nullopt;
+    }
     struct stat status
     {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        reason = S_ISDIR(status.st_mode) ? EISDIR : 0;
         ::close(fd);
         return std::nullopt;
     }
     if (stamp)
         *stamp = Stamp(status);
     QFile file;
+    reason = EIO; // QFile tells no error number, and a read error of a regular file is rare
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         return std::nullopt;

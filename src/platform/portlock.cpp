@@ -31,33 +31,39 @@ std::optional<long> LockOwner(const QByteArray& content)
     return std::nullopt;
 }
 
-// A lock that cannot be read or understood is taken for a live one: better to leave a port
-// alone than to disturb another program on it. The lock directory is open to everyone, so the
-// file is read only as a plain file: a pipe put there would otherwise hold the search for ever.
-bool LockHeld(const QString& lockFile)
+// A lock that cannot be read or understood is taken for a live one, of a process not known:
+// better to leave a port alone than to disturb another program on it. The lock directory is
+// open to everyone, so the file is read only as a plain file: a pipe put there would otherwise
+// hold the search for ever.
+std::optional<PortHolder> LockHolder(const QString& lockFile)
 {
+    const PortHolder unknown{PortHolder::LockFile, 0};
     struct stat file = {};
     if (::stat(QFile::encodeName(lockFile).constData(), &file) != 0)
-        return errno != ENOENT && errno != ENOTDIR;
+        return errno != ENOENT && errno != ENOTDIR ? std::optional(unknown) : std::nullopt;
     const std::optional<QByteArray> content = ReadRegularFile(lockFile, 64);
     const std::optional<long> owner = content ? LockOwner(*content) : std::nullopt;
     if (!owner || *owner <= 0)
-        return true;
-    if (*owner == getpid())
-        return false;
-    return ::kill(pid_t(*owner), 0) == 0 || errno == EPERM;
+        return unknown;
+    if (*owner == getpid() || (::kill(pid_t(*owner), 0) != 0 && errno != EPERM))
+        return std::nullopt;
+    return PortHolder{PortHolder::LockFile, *owner};
 }
 
 // Programs name the lock after the device as they were given it, so both the name used here
 // and the device a link leads to are looked up.
-bool Locked(const QString& path, const QString& lockDirectory)
+std::optional<PortHolder> Locked(const QString& path, const QString& lockDirectory)
 {
     const QFileInfo device(path);
     const QString names[] = {device.fileName(), QFileInfo(device.canonicalFilePath()).fileName()};
-    for (const QString& name : names)
-        if (!name.isEmpty() && LockHeld(lockDirectory + QStringLiteral("/LCK..") + name))
-            return true;
-    return false;
+    for (const QString& name : names) {
+        const auto holder = name.isEmpty()
+                                ? std::nullopt
+                                : LockHolder(lockDirectory + QStringLiteral("/LCK..") + name);
+        if (holder)
+            return holder;
+    }
+    return std::nullopt;
 }
 
 // Pseudo-terminals of different devpts instances share device numbers, so the file system the
@@ -69,7 +75,7 @@ bool SameDevice(const std::filesystem::path& link, const struct stat& device)
            target.st_rdev == device.st_rdev && target.st_dev == device.st_dev;
 }
 
-bool OpenInAnotherProcess(const struct stat& device)
+std::optional<PortHolder> OpenInAnotherProcess(const struct stat& device)
 {
     namespace fs = std::filesystem;
     const std::string self = std::to_string(getpid());
@@ -83,17 +89,19 @@ bool OpenInAnotherProcess(const struct stat& device)
         for (fs::directory_iterator fd(process->path() / "fd", unreadable);
              !unreadable && fd != end; fd.increment(unreadable))
             if (SameDevice(fd->path(), device))
-                return true;
+                return PortHolder{PortHolder::OpenFile, std::stol(pid)};
     }
-    return false;
+    return std::nullopt;
 }
 
 } // namespace
 
-bool PortInUse(const QString& path, const QString& lockDirectory)
+std::optional<PortHolder> FindPortHolder(const QString& path, const QString& lockDirectory)
 {
     struct stat device = {};
     if (::stat(QFile::encodeName(path).constData(), &device) != 0 || !S_ISCHR(device.st_mode))
-        return false;
-    return Locked(path, lockDirectory) || OpenInAnotherProcess(device);
+        return std::nullopt;
+    if (const auto holder = Locked(path, lockDirectory))
+        return holder;
+    return OpenInAnotherProcess(device);
 }

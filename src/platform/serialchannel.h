@@ -24,15 +24,21 @@ public:
     virtual void Purge() = 0;
     // Whether a line error has ended the port's use.
     virtual bool Failed() const = 0;
+    // From now on every wait ends at once once stop() is true, also one that a signal cut
+    // short; empty lets the waits run their time again. For waits nothing depends on, such as
+    // a search before any chip is in programming mode.
+    virtual void StopWaitsWhen(std::function<bool()> stop) = 0;
 };
 
 // Why a port could not be opened.
 enum class PortRefusal
 {
-    NoDevice,  // no such device, or the port names none
-    NoAccess,  // the system refused it to this user
-    InUse,     // another program holds it
-    NotSerial, // not a serial device, or it refused the line settings
+    NoDevice,    // no such device, or the port names none
+    NoAccess,    // the system refused it to this user
+    InUse,       // another program has it open
+    Locked,      // a lock file names a live program
+    OwnTerminal, // the terminal this program runs in
+    NotSerial,   // not a serial device, or it refused the line settings
 };
 
 // Port n opened, or why not, and the device it names.
@@ -41,6 +47,7 @@ struct PortOpening
     std::unique_ptr<SerialChannel> Channel;
     PortRefusal Refusal = PortRefusal::NoDevice; // only when Channel is empty
     QString Device = {};
+    long Holder = 0; // InUse and Locked: the holding process, where known
 };
 
 // Opens port n ("COM"n) exclusively with the link's line settings.

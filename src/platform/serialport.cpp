@@ -28,6 +28,23 @@ constexpr int WritePiece = SerialPort::MaxQueued / 4;
 constexpr std::uint8_t MarkStart = 0xFF;
 constexpr std::size_t ReadChunk = 256;
 
+// The entries of a colon-separated list. A device name may itself hold colons, as the names
+// below /dev/serial/by-path do: a backslash takes the character after it, colon or backslash,
+// into the entry.
+QStringList Entries(const QString& list)
+{
+    QStringList entries(1);
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (list[i] == QLatin1Char('\\') && i + 1 < list.size())
+            entries.back() += list[++i];
+        else if (list[i] == QLatin1Char(':'))
+            entries.append(QString());
+        else
+            entries.back() += list[i];
+    }
+    return entries;
+}
+
 } // namespace
 
 SerialPort::SerialPort(std::unique_ptr<SerialDevice> device)
@@ -41,7 +58,7 @@ QString SerialPort::DevicePath(int port)
     const QString list = qEnvironmentVariableIsSet("QUENNOR_PORTS")
                              ? qEnvironmentVariable("QUENNOR_PORTS")
                              : QString::fromLatin1(DefaultPorts);
-    const QStringList paths = list.split(QLatin1Char(':'));
+    const QStringList paths = Entries(list);
     return port >= 1 && port <= paths.size() ? paths[port - 1] : QString();
 }
 
@@ -54,7 +71,8 @@ PortOpening SerialPort::Open(int port)
 PortOpening SerialPort::OpenDevice(const QString& path)
 {
     PortOpening opening{nullptr, PortRefusal::NoDevice, path};
-    if (std::unique_ptr<TtyDevice> device = TtyDevice::Open(path, opening.Refusal)) {
+    if (std::unique_ptr<TtyDevice> device =
+            TtyDevice::Open(path, opening.Refusal, opening.Holder)) {
         opening.Channel = std::make_unique<SerialPort>(std::move(device));
         opening.Channel->Purge();
     }
@@ -68,10 +86,13 @@ PortOpener SerialPort::Opener()
     };
 }
 
-// A signal ends poll early; only the time that is left is waited for again.
+// A signal ends poll early; only the time that is left is waited for again, unless the wait
+// may stop.
 bool SerialPort::Wait(short events, Clock::time_point deadline)
 {
     for (;;) {
+        if (Stopped())
+            return false;
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             return false;
@@ -151,7 +172,7 @@ int SerialPort::Write(const std::uint8_t* data, int size)
 // more than that queued.
 bool SerialPort::WaitForRoom(int bytes, Clock::time_point deadline)
 {
-    while (!LineFailed()) {
+    while (!LineFailed() && !Stopped()) {
         const int excess = FDevice->OutputQueue() + bytes - MaxQueued;
         Clock::duration pause = ByteTime * excess;
         if (!ClearToSend())

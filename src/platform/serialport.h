@@ -23,8 +23,9 @@ public:
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
-    // COMn is the n-th entry of the colon-separated list in QUENNOR_PORTS, or of the default
-    // list (USB adapters first, then the serial ports); empty when there is no such entry.
+    // COMn is the n-th entry of the colon-separated list in QUENNOR_PORTS ("\:" a colon within
+    // an entry, "\\" a backslash), or of the default list (USB adapters first, then the serial
+    // ports); empty when there is no such entry.
     static QString DevicePath(int port);
     static PortOpening Open(int port);
     static PortOpening OpenDevice(const QString& path);
@@ -34,6 +35,7 @@ public:
     int Write(const std::uint8_t* data, int size) override;
     void Purge() override;
     bool Failed() const override { return FFailed; }
+    void StopWaitsWhen(std::function<bool()> stop) override { FStop = std::move(stop); }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -42,6 +44,7 @@ private:
     bool WaitForRoom(int bytes, Clock::time_point deadline);
     bool ClearToSend();
     bool LineFailed();
+    bool Stopped() const { return FStop && FStop(); }
     int Decode(const std::uint8_t* raw, int count, std::uint8_t* data);
 
     std::unique_ptr<SerialDevice> FDevice;
@@ -49,4 +52,5 @@ private:
     std::optional<LineErrorCounts> FErrorsAtOpen;
     bool FMarkPending = false; // the last byte read was the 0xFF that starts a mark
     bool FFailed = false;
+    std::function<bool()> FStop;
 };

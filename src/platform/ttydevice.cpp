@@ -30,7 +30,7 @@ PortRefusal RefusalFor(int error)
 
 } // namespace
 
-std::unique_ptr<TtyDevice> TtyDevice::Open(const QString& path, PortRefusal& refusal)
+std::unique_ptr<TtyDevice> TtyDevice::Open(const QString& path, PortRefusal& refusal, long& holder)
 {
     const QByteArray name = QFile::encodeName(path);
     struct stat node = {};
@@ -43,13 +43,21 @@ std::unique_ptr<TtyDevice> TtyDevice::Open(const QString& path, PortRefusal& ref
         return nullptr;
     }
     // Checked before opening: opening alone can change the lines of a port in use.
-    if (PortInUse(path)) {
-        refusal = PortRefusal::InUse;
+    if (const std::optional<PortHolder> user = FindPortHolder(path)) {
+        refusal = user->How == PortHolder::LockFile ? PortRefusal::Locked : PortRefusal::InUse;
+        holder = user->Pid;
         return nullptr;
     }
     const int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         refusal = RefusalFor(errno);
+        return nullptr;
+    }
+    // /dev/tty and its kin name no device of their own that the check above could find, yet
+    // frames sent there would land in the user's terminal.
+    if (tcgetsid(fd) != -1) {
+        refusal = PortRefusal::OwnTerminal;
+        ::close(fd);
         return nullptr;
     }
     // The exclusive mode does not stop root, so a lock keeps a second Quennor off as well.

@@ -15,8 +15,9 @@
 class TtyDevice final : public SerialDevice
 {
 public:
-    // The device, or empty with the reason in refusal.
-    static std::unique_ptr<TtyDevice> Open(const QString& path, PortRefusal& refusal);
+    // The device, or empty with the reason in refusal and, for a device another program holds,
+    // its process in holder (0 where not known).
+    static std::unique_ptr<TtyDevice> Open(const QString& path, PortRefusal& refusal, long& holder);
     ~TtyDevice() override;
     TtyDevice(const TtyDevice&) = delete;
     TtyDevice& operator=(const TtyDevice&) = delete;

@@ -54,11 +54,17 @@ bool TAVRFlash::OpenPort(int n)
 {
     ClosePort();
     Port = n;
+    FAttempt = {n};
+    FHeard = false;
+    FSignature.reset();
     if (n >= 1) {
         PortOpening opening = FOpener(n);
         if (!opening.Channel && opening.Refusal == PortRefusal::NoAccess && DeniedDevice.isEmpty())
             DeniedDevice = opening.Device;
         Handle = std::move(opening.Channel);
+        FAttempt.Device = opening.Device;
+        FAttempt.Refusal = opening.Refusal;
+        FAttempt.Holder = opening.Holder;
     }
     if (!Handle) {
         Port = 0;
@@ -97,9 +103,11 @@ bool TAVRFlash::ReceiveByte(std::uint8_t& b, std::uint32_t timeoutMs)
         std::uint8_t received = 0;
         if (Handle->Read(&received, 1) == 1) {
             b = received;
+            FHeard = true;
             return true;
         }
-    } while (!Handle->Failed() && std::uint32_t(TickCount() - start) < timeoutMs);
+    } while (!Handle->Failed() && !(FStoppable && StopRequested()) &&
+             std::uint32_t(TickCount() - start) < timeoutMs);
     return false;
 }
 
@@ -166,9 +174,10 @@ std::uint32_t TAVRFlash::ReadSignature()
         if (!SendCommand('s', i, 0, 0, 0, AckWait) || !ReceiveByte(bytes[i], AckWait) ||
             !WaitDone(DoneWait))
             return 0;
+    FSignature = std::uint32_t(bytes[0]) << 16 | std::uint32_t(bytes[1]) << 8 | bytes[2];
     if (bytes[0] == 0xFF && bytes[1] == 0xFF && bytes[2] == 0xFF)
         return 0;
-    return std::uint32_t(bytes[0]) << 16 | std::uint32_t(bytes[1]) << 8 | bytes[2];
+    return *FSignature;
 }
 
 bool TAVRFlash::Identify()
@@ -198,14 +207,58 @@ bool TAVRFlash::Connect(int port)
     const int first = port >= 1 ? port : FirstPort;
     const int last = port >= 1 ? port : LastPort;
     for (int candidate = first; candidate <= last && !StopRequested(); ++candidate) {
-        if (!OpenPort(candidate))
+        if (!OpenPort(candidate)) {
+            Tried(PortAttempt::Refused);
             continue;
-        if (QueryVersions() && EnterProgMode() && Identify() && SendDeviceParams())
+        }
+        if (Detect())
             return true;
-        LeaveProgMode();
         ClosePort();
     }
     return false;
+}
+
+// A stop request cuts the version queries short: until the board has confirmed programming
+// mode, nothing is left to take back, and a silent port would hold the stop for seconds.
+bool TAVRFlash::Detect()
+{
+    FStoppable = true;
+    Handle->StopWaitsWhen(CancelRequested);
+    const bool board = QueryVersions();
+    Handle->StopWaitsWhen({});
+    FStoppable = false;
+    if (StopRequested()) {
+        Tried(PortAttempt::Stopped);
+        return false;
+    }
+    const PortAttempt::Kind what = board    ? Handshake()
+                                   : FHeard ? PortAttempt::NoBoard
+                                            : PortAttempt::Silent;
+    if (what != PortAttempt::Found)
+        LeaveProgMode();
+    Tried(what);
+    return what == PortAttempt::Found;
+}
+
+PortAttempt::Kind TAVRFlash::Handshake()
+{
+    if (!EnterProgMode())
+        return PortAttempt::NoProgMode;
+    if (!Identify()) {
+        if (!FSignature)
+            return PortAttempt::NoSignature;
+        FAttempt.Signature = *FSignature;
+        return *FSignature == 0 || *FSignature == 0xFFFFFF ? PortAttempt::EmptySignature
+                                                           : PortAttempt::UnknownSignature;
+    }
+    return SendDeviceParams() ? PortAttempt::Found : PortAttempt::NoParameters;
+}
+
+void TAVRFlash::Tried(PortAttempt::Kind what)
+{
+    FAttempt.What = what;
+    if (OnPortTried)
+        OnPortTried(FAttempt);
 }
 
 void TAVRFlash::Disconnect()

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include <QString>
 
@@ -10,6 +11,30 @@
 
 // Progress of a flash transfer: percentage done and the estimated time left ("h:mm:ss").
 using TProgressEvent = std::function<void(double percent, const QString& remaining)>;
+
+// How the board search fared on one port.
+struct PortAttempt
+{
+    enum Kind
+    {
+        Found,
+        Refused,          // the port could not be opened; Refusal says why
+        Silent,           // nothing answered
+        NoBoard,          // something answered, but not with the board's version texts
+        NoProgMode,       // the board did not confirm programming mode
+        NoSignature,      // the chip's signature did not come
+        EmptySignature,   // the chip answered 0x000000 or 0xFFFFFF: no chip, or a dead one
+        UnknownSignature, // a signature that no row of the device table has
+        NoParameters,     // the board did not take the chip's parameters
+        Stopped           // the search was stopped while the board was asked
+    };
+    int Port = 0;
+    QString Device = {};
+    Kind What = Refused;
+    PortRefusal Refusal = PortRefusal::NoDevice;
+    long Holder = 0;             // a refused port's holding process, where known
+    std::uint32_t Signature = 0; // the signature read (EmptySignature, UnknownSignature)
+};
 
 // The link to the in-system programming board on a serial port: finds the board, identifies
 // the chip and programs it. Every operation blocks until done and reports only through its
@@ -37,6 +62,8 @@ public:
     std::int8_t Device = 0;
     // The first port of the last Connect that the system refused to this user; empty if none.
     QString DeniedDevice;
+    // Told of each port the search has tried, as soon as it is done with it. May be empty.
+    std::function<void(const PortAttempt&)> OnPortTried;
 
     // Finds the board: a port number of 1 or more tries that port alone, any other number COM1 to
     // COM8 in turn. True leaves the chip in programming mode and identified.
@@ -64,6 +91,9 @@ private:
     bool WaitDone(std::uint32_t timeoutMs);
 
     // Steps of the board detection.
+    bool Detect();
+    PortAttempt::Kind Handshake();
+    void Tried(PortAttempt::Kind what);
     QString GetVersionText(std::uint8_t which);
     bool QueryVersions();
     bool EnterProgMode();
@@ -87,6 +117,10 @@ private:
     std::unique_ptr<SerialChannel> Handle;
     std::uint32_t StartTicks = 0;
     PortOpener FOpener;
+    PortAttempt FAttempt;
+    bool FHeard = false;                     // a byte came since the port was opened
+    std::optional<std::uint32_t> FSignature; // the three bytes the chip answered, if they came
+    bool FStoppable = false;                 // waits may be cut short: no chip in programming mode
 };
 
 // "h:mm:ss" for a number of seconds, as the remaining time is shown.

@@ -2,48 +2,88 @@
 
 #include <algorithm>
 
-#include "platform/files.h"
 #include "programmer/avrflash2.h"
+#include "programmer/flashimage.h"
 #include "programmer/flashtexts.h"
 
 FlashResult FlashPass::Run(const QString& fileName, const PortChoice& port,
                            std::optional<int> target)
 {
-    if (!LoadImage(fileName))
-        return {FlashResult::Unreadable, FlashTexts::Unreadable()};
+    const ImageParse load = LoadImageFile(fileName);
+    if (!load.Image)
+        return {FlashResult::Unreadable, FlashTexts::Unreadable(), {}, load.Problem};
+    return Run(*load.Image, port, target);
+}
+
+FlashResult FlashPass::Run(const FlashImage& image, const PortChoice& port,
+                           std::optional<int> target)
+{
     TAVRFlash link(port.Opener());
+    Follow(link);
+    const int imageWords = int(image.Words.size());
+    if (std::optional<FlashResult> end = Open(link, port, target, imageWords))
+        return *end;
+    const int count = std::min(imageWords, link.FlashWords());
+    const FlashResult programmed = Program(link, image.Words, count);
+    return programmed.Outcome == FlashResult::Done ? Compare(link, image.Words, count) : programmed;
+}
+
+FlashResult FlashPass::Verify(const FlashImage& image, const PortChoice& port,
+                              std::optional<int> target)
+{
+    TAVRFlash link(port.Opener());
+    Follow(link);
+    const int imageWords = int(image.Words.size());
+    if (std::optional<FlashResult> end = Open(link, port, target, imageWords))
+        return *end;
+    return Compare(link, image.Words, std::min(imageWords, link.FlashWords()));
+}
+
+FlashResult FlashPass::Read(const PortChoice& port, std::optional<int> target, int words,
+                            std::vector<std::uint16_t>& flash)
+{
+    TAVRFlash link(port.Opener());
+    Follow(link);
+    if (std::optional<FlashResult> end = Open(link, port, target, 0))
+        return *end;
+    const int count = words < 0 ? link.FlashWords() : std::min(words, link.FlashWords());
+    Begin(FlashPhase::Reading);
+    flash.assign(std::size_t(count), 0);
+    const int read = link.ReadFlash(flash.data(), count);
+    if (read == count)
+        return {FlashResult::Done, FlashTexts::Finished()};
+    if (StopRequested())
+        return {FlashResult::Cancelled};
+    return {FlashResult::ReadFailed, FlashTexts::ReadError(read * 2)};
+}
+
+void FlashPass::Follow(TAVRFlash& link)
+{
     link.CancelRequested = CancelRequested;
+    link.OnPortTried = OnPortTried;
     link.OnProgress = [this](double percent, const QString& remaining) {
         if (OnProgress)
             OnProgress(FPhase, percent, remaining);
     };
+}
+
+std::optional<FlashResult> FlashPass::Open(TAVRFlash& link, const PortChoice& port,
+                                           std::optional<int> target, int imageWords)
+{
     if (!link.Connect(port.ConnectPort())) {
         if (StopRequested())
-            return {FlashResult::Cancelled};
-        return {FlashResult::NotFound, FlashTexts::NotFound(), link.DeniedDevice};
+            return FlashResult{FlashResult::Cancelled};
+        return FlashResult{FlashResult::NotFound, FlashTexts::NotFound(), link.DeniedDevice};
     }
     if (OnFound)
         OnFound(FlashTexts::BoardLine(link.SWVersion, link.HWVersion, port.Place(link.Port)),
                 FlashTexts::DeviceLine(link.Device));
-    const int imageWords = int(FImage.size());
     if ((target && *target != link.Device && !Ask(FlashTexts::TargetQuestion())) ||
         (link.FlashWords() < imageWords && !Ask(FlashTexts::SizeQuestion())))
-        return {FlashResult::Declined};
-    return Transfer(link, std::min(imageWords, link.FlashWords()));
-}
-
-// Only regular files: a FIFO would block the pass and a device would never end.
-bool FlashPass::LoadImage(const QString& fileName)
-{
-    const std::optional<QByteArray> read = ReadRegularFile(fileName, qint64(MaxImageWords) * 2);
-    FImage.clear();
-    if (!read)
-        return false;
-    const QByteArray& bytes = *read;
-    FImage.resize(std::size_t(bytes.size() / 2));
-    for (std::size_t i = 0; i < FImage.size(); ++i)
-        FImage[i] = std::uint16_t(std::uint8_t(bytes[2 * i]) | std::uint8_t(bytes[2 * i + 1]) << 8);
-    return !FImage.empty();
+        return FlashResult{FlashResult::Declined};
+    if (StopRequested())
+        return FlashResult{FlashResult::Cancelled};
+    return std::nullopt;
 }
 
 void FlashPass::Begin(FlashPhase phase)
@@ -53,25 +93,30 @@ void FlashPass::Begin(FlashPhase phase)
         OnPhase(phase);
 }
 
-FlashResult FlashPass::Transfer(TAVRFlash& link, int count)
+FlashResult FlashPass::Program(TAVRFlash& link, const std::vector<std::uint16_t>& image, int count)
 {
-    if (StopRequested())
-        return {FlashResult::Cancelled};
     Begin(FlashPhase::Programming);
-    const int written = link.ProgramFlash(FImage.data(), count);
+    const int written = link.ProgramFlash(image.data(), count);
+    // Stopped between writing and verifying: the image is on the chip, but nobody has seen it.
     if (StopRequested())
         return {FlashResult::Cancelled};
     if (written != count)
         return {FlashResult::WriteFailed, FlashTexts::WriteError(written * 2)};
+    return {FlashResult::Done};
+}
 
+// A read that came to its end is compared even when a stop was asked for meanwhile: the work
+// is done, and its result is what the user needs to know.
+FlashResult FlashPass::Compare(TAVRFlash& link, const std::vector<std::uint16_t>& image, int count)
+{
     Begin(FlashPhase::Verifying);
     std::vector<std::uint16_t> chip(static_cast<std::size_t>(count));
     const int read = link.ReadFlash(chip.data(), count);
-    if (StopRequested())
-        return {FlashResult::Cancelled};
     if (read != count)
-        return {FlashResult::ReadFailed, FlashTexts::ReadError(read * 2)};
-    const auto difference = std::mismatch(chip.begin(), chip.end(), FImage.begin());
+        return StopRequested()
+                   ? FlashResult{FlashResult::Cancelled}
+                   : FlashResult{FlashResult::ReadFailed, FlashTexts::ReadError(read * 2)};
+    const auto difference = std::mismatch(chip.begin(), chip.end(), image.begin());
     if (difference.first != chip.end())
         return {FlashResult::Mismatch,
                 FlashTexts::Mismatch(int(difference.first - chip.begin()) * 2)};

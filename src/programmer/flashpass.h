@@ -10,11 +10,14 @@
 #include "programmer/portchoice.h"
 
 class TAVRFlash;
+struct FlashImage;
+struct PortAttempt;
 
 enum class FlashPhase
 {
     Programming,
-    Verifying
+    Verifying,
+    Reading
 };
 
 // How a pass ended, with the text that says so (empty where there is nothing to say).
@@ -34,21 +37,23 @@ struct FlashResult
     Kind Outcome = Done;
     QString Text = {};
     QString DeniedDevice = {}; // NotFound: the first port the system refused to this user
+    QString Problem = {};      // Unreadable: the path and why it gives no image
 };
 
 // One programming pass as the flash dialog and quennor-flash run it: load the image, find the
 // board, identify the chip, ask before flashing a chip other than the target or an image larger
-// than its flash, erase and write, read back and compare. It shows nothing itself: it reports
-// through its callbacks, called on the caller's thread, and its result.
+// than its flash, erase and write, read back and compare. quennor-flash also compares or reads
+// the flash alone. It shows nothing itself: it reports through its callbacks, called on the
+// caller's thread, and its result.
 class FlashPass final
 {
 public:
-    static constexpr int MaxImageWords = 0x20000;
-
     // The board line and the chip line, once the board has been found.
     std::function<void(const QString& board, const QString& device)> OnFound;
     // True goes on as "Ja" does; without a handler every question is answered no.
     std::function<bool(const QString& question)> OnQuestion;
+    // Each port the search has tried, as soon as it is done with it.
+    std::function<void(const PortAttempt& attempt)> OnPortTried;
     // A phase begins: the chip is erased and written, or read back.
     std::function<void(FlashPhase phase)> OnPhase;
     // After each block: percentage done and the estimated time left ("h:mm:ss").
@@ -60,14 +65,26 @@ public:
     // A target of nothing asks no target question; row 0 of the device table always asks.
     FlashResult Run(const QString& fileName, const PortChoice& port,
                     std::optional<int> target = std::nullopt);
+    FlashResult Run(const FlashImage& image, const PortChoice& port,
+                    std::optional<int> target = std::nullopt);
+    // Compares the chip's flash with the image, erasing and writing nothing.
+    FlashResult Verify(const FlashImage& image, const PortChoice& port,
+                       std::optional<int> target = std::nullopt);
+    // The first words of the flash (the whole flash for -1, at most the whole) into flash.
+    FlashResult Read(const PortChoice& port, std::optional<int> target, int words,
+                     std::vector<std::uint16_t>& flash);
 
 private:
-    bool LoadImage(const QString& fileName);
     bool Ask(const QString& question) const { return OnQuestion && OnQuestion(question); }
     bool StopRequested() const { return CancelRequested && CancelRequested(); }
+    void Follow(TAVRFlash& link);
+    // Finds the board and asks the questions the chip and the image raise: nothing when the
+    // pass goes on, otherwise how it ended.
+    std::optional<FlashResult> Open(TAVRFlash& link, const PortChoice& port,
+                                    std::optional<int> target, int imageWords);
     void Begin(FlashPhase phase);
-    FlashResult Transfer(TAVRFlash& link, int count);
+    FlashResult Program(TAVRFlash& link, const std::vector<std::uint16_t>& image, int count);
+    FlashResult Compare(TAVRFlash& link, const std::vector<std::uint16_t>& image, int count);
 
-    std::vector<std::uint16_t> FImage;
     FlashPhase FPhase = FlashPhase::Programming;
 };

@@ -19,17 +19,20 @@ FuseResult Failed(const QString& text)
 
 } // namespace
 
-FuseAccess::FuseAccess(const PortChoice& port, std::function<bool()> cancelRequested)
+FuseAccess::FuseAccess(const PortChoice& port, std::function<bool()> cancelRequested,
+                       std::function<void(const PortAttempt&)> onPortTried)
     : FPort(port)
     , FLink(port.Opener())
 {
     FLink.CancelRequested = std::move(cancelRequested);
+    FLink.OnPortTried = std::move(onPortTried);
 }
 
 FuseResult FuseAccess::Connect()
 {
     if (!FLink.Connect(FPort.ConnectPort()))
-        return {false, FlashTexts::NotFound(), FLink.DeniedDevice};
+        return {false, FlashTexts::NotFound(), FLink.DeniedDevice,
+                FLink.CancelRequested && FLink.CancelRequested()};
     if (FLink.Device != ATtiny26) {
         FLink.Disconnect();
         return Failed(FlashTexts::NotATtiny26());

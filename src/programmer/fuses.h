@@ -37,6 +37,7 @@ struct FuseResult
     bool Ok = false;
     QString Text = {};
     QString DeniedDevice = {}; // no board found: the first port the system refused to this user
+    bool Cancelled = false;    // the search was stopped
 };
 
 // The fuse operations as the fuse bits dialog and quennor-flash run them, on one link that is
@@ -45,8 +46,10 @@ struct FuseResult
 class FuseAccess final
 {
 public:
-    // cancelRequested is asked before each port of the search, as the link does.
-    explicit FuseAccess(const PortChoice& port, std::function<bool()> cancelRequested = {});
+    // cancelRequested is asked before each port of the search, as the link does, and
+    // onPortTried told of each port tried.
+    explicit FuseAccess(const PortChoice& port, std::function<bool()> cancelRequested = {},
+                        std::function<void(const PortAttempt&)> onPortTried = {});
 
     // Finds the board and checks that it holds an ATtiny26; the other steps need this first.
     FuseResult Connect();

@@ -557,7 +557,7 @@ TEST_F(MainWindow, FlashingABinaryLeavesTheDocumentAloneAndUsesTheChosenTarget)
     const FileDialogSpec& asked = Prompts.OpenDialogs[0];
     ASSERT_EQ(asked.Filters.size(), 2u);
     EXPECT_EQ(asked.Filters[0].Label + '|' + asked.Filters[0].Pattern,
-              QStringLiteral("Binärdateien (*.bin)|*.bin"));
+              QStringLiteral("Binärdateien (*.bin *.hex)|*.bin *.hex"));
     EXPECT_EQ(asked.Filters[1].Label + '|' + asked.Filters[1].Pattern,
               QStringLiteral("Alle Dateien|*.*"));
     EXPECT_TRUE(board.Frames().isEmpty()) << "cancelled: no board search";

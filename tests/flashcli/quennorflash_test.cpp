@@ -1,14 +1,19 @@
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include "programmer/flashimage.h"
 #include "support/boardsim.h"
 #include "support/tempdir.h"
 #include "support/unprivileged.h"
@@ -39,7 +44,7 @@ protected:
 
     Outcome Finish()
     {
-        EXPECT_TRUE(Process.waitForFinished(RunMs));
+        EXPECT_TRUE(Process.state() == QProcess::NotRunning || Process.waitForFinished(RunMs));
         EXPECT_EQ(Process.exitStatus(), QProcess::NormalExit);
         return {Process.exitCode(), QString::fromUtf8(Process.readAllStandardOutput()),
                 QString::fromUtf8(Process.readAllStandardError())};
@@ -86,9 +91,29 @@ protected:
         }
     }
 
+    // Runs a shell command line in a terminal of its own, as from a shell window, with $FLASH
+    // for quennor-flash. Out is what the terminal showed, standard error among it.
+    Outcome InTerminal(const QString& command)
+    {
+        Process.setProgram(QStringLiteral("script"));
+        Process.setArguments(
+            {"-qec", "FLASH=" QUENNOR_BINARY_DIR "/quennor-flash; " + command, "/dev/null"});
+        Process.start();
+        return Finish();
+    }
+
     TempDir Dir;
     QProcess Process;
 };
+
+// The tool chain's program, run to its end.
+bool Tool(const char* name, const QStringList& arguments)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(QUENNOR_BINARY_DIR "/bin/") + QLatin1String(name), arguments);
+    return tool.waitForFinished(RunMs) && tool.exitStatus() == QProcess::NormalExit &&
+           tool.exitCode() == 0;
+}
 
 const QString TargetQuestion = QStringLiteral(
     "Gefundener Prozessor unterscheidet sich vom eingestellten Zielsystem. Trotzdem flashen?\n");
@@ -104,14 +129,20 @@ TEST_F(QuennorFlash, FlashesAndVerifiesAsTheDialogDoes)
         BoardSim board({"--chip", "ATtiny26"});
         board.MapAsPort(2);
         const QByteArray image = ImageBytes(1001);
-        const Outcome run = Run({Write(image)});
+        const QString path = Write(image);
+        const Outcome run = Run({"--target", "ATtiny26", path});
         EXPECT_EQ(run.Code, 0) << run.Err.toStdString();
         EXPECT_EQ(run.Out, QStringLiteral("SW 2.1 auf HW 1.3 an COM2 gefunden.\n"
                                           "ATtiny26, 2K Flash, paged\n"
                                           "Programmieren: Fertig.\nÜberprüfen: Fertig.\n"));
-        EXPECT_EQ(run.Err, QString());
-        EXPECT_EQ(board.FlashBytes(1000), image.left(1000)) << "the odd byte makes no word";
+        EXPECT_EQ(run.Err, path + ": ungerade Länge: das letzte Byte wird nicht geschrieben\n");
+        EXPECT_EQ(board.FlashBytes(1002), image.left(1000) + "\xFF\xFF") << "the odd byte";
         EXPECT_TRUE(board.PortFree());
+
+        SCOPED_TRACE("--strict refuses it before the search");
+        const int frames = board.Frames().size();
+        EXPECT_EQ(Run({"--target", "ATtiny26", "--strict", path}).Code, 1);
+        EXPECT_EQ(board.Frames().size(), frames);
     }
     SCOPED_TRACE("on a named device, the board's texts printed harmlessly");
     BoardSim board({"--chip", "AT90S8515", "--sw", "SW\x1b[2J%1", "--hw", "HW\t1"});
@@ -123,11 +154,35 @@ TEST_F(QuennorFlash, FlashesAndVerifiesAsTheDialogDoes)
     EXPECT_EQ(board.FlashBytes(image.size()), image);
 }
 
+// The build leaves blink.hex beside blink.bin: both program the same words, and the ELF file
+// they came from is turned away with their names.
+TEST_F(QuennorFlash, FlashesTheBuildsHexAsItsBinAndTurnsTheElfAway)
+{
+    const QString elf = Dir.Path("blink.elf");
+    const QString hex = Dir.Path("blink.hex");
+    const QString bin = Dir.Path("blink.bin");
+    ASSERT_TRUE(Tool(
+        "avr-gcc", {"-Os", "-mmcu=at90s8515", QUENNOR_SOURCE_DIR "/examples/blink.c", "-o", elf}));
+    ASSERT_TRUE(Tool("avr-objcopy", {"-O", "ihex", elf, hex}));
+    ASSERT_TRUE(Tool("avr-objcopy", {"-O", "binary", elf, bin}));
+    BoardSim fromHex({"--chip", "AT90S8515"});
+    BoardSim fromBin({"--chip", "AT90S8515"});
+    EXPECT_EQ(Run({"--port", fromHex.Link(), "--target", "at90s8515", hex}).Code, 0);
+    EXPECT_EQ(Run({"--port", fromBin.Link(), "--target", "at90s8515", bin}).Code, 0);
+    EXPECT_EQ(fromHex.Flash(), fromBin.Flash());
+    EXPECT_EQ(fromHex.FlashBytes(TempDir::Read(bin).size()), TempDir::Read(bin));
+
+    const int frames = fromHex.Frames().size();
+    EXPECT_EQ(Run({"--port", fromHex.Link(), "--target", "at90s8515", elf}).Code, 1);
+    EXPECT_EQ(fromHex.Frames().size(), frames) << "no board search";
+}
+
 TEST_F(QuennorFlash, FailuresSayWhatTheDialogSaysAndExitWithOne)
 {
     const QString fifo = Dir.Path(QStringLiteral("image.fifo"));
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const QString unreadable = QStringLiteral("Could not open input file for flashing!\n");
+    const QString one = Dir.Write(QStringLiteral("one.bin"), "\x01");
     struct Case
     {
         QStringList Board;
@@ -140,19 +195,24 @@ TEST_F(QuennorFlash, FailuresSayWhatTheDialogSaysAndExitWithOne)
         {{"--short-read", "1"}, Write(ImageBytes(600)), "Lesefehler bei Byte 128.\n"},
         {{"--unplug", "f:2"}, Write(ImageBytes(600)), "Lesefehler bei Byte 256.\n"},
         {{"--corrupt", "5:0xFF00"}, Write(ImageBytes(400)), "Fehler bei Byte 10\n"},
-        {{"--signature", "0x123456"}, Write(ImageBytes(400)), "Nicht gefunden!\n"},
-        {{}, Dir.Write(QStringLiteral("one.bin"), "\x01"), unreadable},
-        {{}, fifo, unreadable},
-        {{}, QStringLiteral("/dev/zero"), unreadable},
-        {{}, Dir.Path(QString()), unreadable},
+        {{"--signature", "0x123456"},
+         Write(ImageBytes(400)),
+         "Nicht gefunden!\nPORT: Programmiergerät antwortet, aber der Chip ist unbekannt "
+         "(Signatur 0x123456)\n"},
+        {{}, one, unreadable + one + ": enthält kein ganzes Wort\n"},
+        {{}, fifo, unreadable + fifo + ": keine gewöhnliche Datei\n"},
+        {{}, QStringLiteral("/dev/zero"), unreadable + "/dev/zero: keine gewöhnliche Datei\n"},
+        {{},
+         Dir.Path(QString()),
+         unreadable + Dir.Path(QString()) + ": " + QString::fromLocal8Bit(strerror(EISDIR)) + '\n'},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.Err.toStdString() + " " + test.Board.join(' ').toStdString());
         BoardSim board(QStringList{"--chip", "ATtiny26"} + test.Board);
-        const Outcome run = Run({"--port", board.Link(), test.Image});
+        const Outcome run = Run({"--port", board.Link(), "--target", "any", test.Image});
         EXPECT_EQ(run.Code, 1);
-        EXPECT_EQ(run.Err, test.Err);
-        if (test.Err == unreadable) {
+        EXPECT_EQ(run.Err, QString(test.Err).replace("PORT", board.Link()));
+        if (test.Err.startsWith(unreadable)) {
             EXPECT_TRUE(board.Frames().isEmpty()) << "no board search";
         } else if (!test.Board.contains("--unplug")) {
             EXPECT_TRUE(board.PortFree());
@@ -170,7 +230,7 @@ TEST_F(QuennorFlash, NamesThePortTheSystemRefused)
     Process.setProgram(QStringLiteral("setpriv"));
     Process.setArguments(Unprivileged::AsNobody(QStringLiteral("nogroup")) +
                          QStringList{QStringLiteral(QUENNOR_BINARY_DIR "/quennor-flash"), "--port",
-                                     refused.Path(), Write(ImageBytes(100))});
+                                     refused.Path(), "--target", "any", Write(ImageBytes(100))});
     Process.start();
     const Outcome run = Finish();
     EXPECT_EQ(run.Code, 1);
@@ -178,29 +238,39 @@ TEST_F(QuennorFlash, NamesThePortTheSystemRefused)
                            " – Benutzer zur Gruppe dialout hinzufügen.\n");
 }
 
-TEST_F(QuennorFlash, QuestionsAreAnsweredOnlyByYes)
+// Accepting a cut image must not flash another chip, and the other way round; the questions
+// and their answers go to standard error, with the failures.
+TEST_F(QuennorFlash, EachRiskNeedsItsOwnConfirmation)
 {
     BoardSim board({"--chip", "ATtiny26"});
     const QString image = Write(ImageBytes(2050));
-    const QString refusal = QStringLiteral("Nicht geflasht: --yes beantwortet die Frage mit Ja.\n");
+    const QString other = "Nicht geflasht: --allow-other-chip beantwortet die Frage mit Ja.\n";
+    const QString truncate = "Nicht geflasht: --allow-truncate beantwortet die Frage mit Ja.\n";
+    const QString otherYes = TargetQuestion.chopped(1) + " Ja (--allow-other-chip)\n";
+    const QString truncateYes = SizeQuestion.chopped(1) + " Ja (--allow-truncate)\n";
+    const struct
     {
-        SCOPED_TRACE("another chip than the target");
-        const Outcome run = Run({"--port", board.Link(), "--target", "ATmega103", image});
-        EXPECT_EQ(run.Code, 2);
-        EXPECT_EQ(run.Err, TargetQuestion + refusal);
-    }
-    {
-        SCOPED_TRACE("an image larger than the flash");
-        const Outcome run = Run({"--port", board.Link(), image});
-        EXPECT_EQ(run.Code, 2);
-        EXPECT_EQ(run.Err, SizeQuestion + refusal);
-        EXPECT_TRUE(board.Frames('C').isEmpty()) << "nothing erased";
+        QStringList Options;
+        int Code;
+        QString Err;
+    } cases[] = {
+        {{"--target", "ATmega103", "--allow-truncate"}, 2, TargetQuestion + other},
+        {{"--target", "ATtiny26", "--allow-other-chip"}, 2, SizeQuestion + truncate},
+        {{"--target", "ATmega103", "--allow-other-chip"}, 2, otherYes + SizeQuestion + truncate},
+        {{"--target", "ATmega103", "--allow-other-chip", "--allow-truncate"},
+         0,
+         otherYes + truncateYes},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Options.join(' ').toStdString());
+        const Outcome run =
+            Run(QStringList{"--port", board.Link()} + c.Options + QStringList{image});
+        EXPECT_EQ(run.Code, c.Code);
+        EXPECT_EQ(run.Err, c.Err);
+        EXPECT_FALSE(run.Out.contains("Trotzdem"));
+        EXPECT_EQ(board.Frames('C').size(), c.Code == 0 ? 1 : 0) << "erased only when confirmed";
         EXPECT_TRUE(board.PortFree());
     }
-    SCOPED_TRACE("both with --yes: the words that fit");
-    const Outcome run = Run({"--port", board.Link(), "--target", "ATmega103", "--yes", image});
-    EXPECT_EQ(run.Code, 0) << run.Err.toStdString();
-    EXPECT_TRUE(run.Out.contains(SizeQuestion.chopped(1) + " Ja (--yes)\n"));
     EXPECT_EQ(board.FlashBytes(2048), ImageBytes(2050).left(2048));
 }
 
@@ -215,15 +285,15 @@ TEST_F(QuennorFlash, ReadsAndWritesTheFusesOfAnATtiny26)
     SCOPED_TRACE("SUT1, SUT0, BODLEVEL and BODEN change freely");
     run = Run(port + QStringList{"--write-fuses", "c1:0xF4"});
     EXPECT_EQ(run.Code, 0) << run.Err.toStdString();
-    EXPECT_EQ(run.Out, "Fuse Bits geschrieben.\n");
+    EXPECT_EQ(run.Out, "Fuse Bits geschrieben.\nlow 0xE1 → 0xC1\nhigh 0xF7 → 0xF4\n");
     ExpectFuses(board, 0xC1, 0xF4);
 
-    SCOPED_TRACE("CKOPT needs --yes; bits 7..5 of the high byte are written as 1");
+    SCOPED_TRACE("CKOPT needs --unlock; bits 7..5 of the high byte are written as 1");
     run = Run(port + QStringList{"--write-fuses", "0x81:0x14"});
     EXPECT_EQ(run.Code, 2);
-    EXPECT_EQ(run.Err, UnlockWarning + "Nicht geschrieben: --yes bestätigt die Warnung.\n");
+    EXPECT_EQ(run.Err, UnlockWarning + "Nicht geschrieben: --unlock bestätigt die Warnung.\n");
     EXPECT_EQ(board.Frames('D'), QStringList({"D AC A0 00 C1", "D AC A8 00 F4"}));
-    run = Run(port + QStringList{"--yes", "--write-fuses", "0x81:0x14"});
+    run = Run(port + QStringList{"--unlock", "--write-fuses", "0x81:0x14"});
     EXPECT_EQ(run.Code, 0);
     ExpectFuses(board, 0x81, 0xF4);
     EXPECT_TRUE(board.PortFree());
@@ -241,7 +311,7 @@ TEST_F(QuennorFlash, CtrlCEndsThePassCleanlyAndTwiceAtOnce)
 {
     {
         BoardSim board({"--chip", "ATmega103", "--pace", "115200"});
-        Start({"--port", board.Link(), Write(ImageBytes(20000))});
+        Start({"--port", board.Link(), "--target", "any", Write(ImageBytes(20000))});
         AwaitFrame(board, 'P');
         ::kill(pid_t(Process.processId()), SIGINT);
         const Outcome run = Finish();
@@ -253,7 +323,7 @@ TEST_F(QuennorFlash, CtrlCEndsThePassCleanlyAndTwiceAtOnce)
         EXPECT_TRUE(board.PortFree());
     }
     BoardSim board({"--chip", "ATmega103", "--erase-ms", "30000"});
-    Start({"--port", board.Link(), Write(ImageBytes(200))});
+    Start({"--port", board.Link(), "--target", "any", Write(ImageBytes(200))});
     AwaitFrame(board, 'C');
     ::kill(pid_t(Process.processId()), SIGINT);
     AwaitDelivery(SIGINT);
@@ -262,7 +332,8 @@ TEST_F(QuennorFlash, CtrlCEndsThePassCleanlyAndTwiceAtOnce)
     EXPECT_EQ(board.Frames().last(), "C 00 00 00 00") << "ended inside the erase";
 }
 
-// A reader that went away early must not cut the pass short and leave the chip half written.
+// A reader that went away early must not cut the pass short and leave the chip half written;
+// the lost lines still make it a failure, as a full disk does.
 TEST_F(QuennorFlash, GoesOnWhenItsOutputIsNoLongerRead)
 {
     BoardSim board({"--chip", "ATtiny26"});
@@ -275,16 +346,25 @@ TEST_F(QuennorFlash, GoesOnWhenItsOutputIsNoLongerRead)
         dup2(end, STDOUT_FILENO);
         std::signal(SIGPIPE, SIG_DFL);
     });
-    Start({"--port", board.Link(), Write(image)});
+    Start({"--port", board.Link(), "--target", "any", Write(image)});
     ::close(ends[1]);
-    EXPECT_EQ(Finish().Code, 0);
+    const Outcome run = Finish();
+    EXPECT_EQ(run.Code, 1);
+    EXPECT_EQ(run.Err, "quennor-flash: Standardausgabe nicht geschrieben: " +
+                           QString::fromLocal8Bit(strerror(EPIPE)) + '\n');
     EXPECT_EQ(board.FlashBytes(image.size()), image);
+
+    SCOPED_TRACE("a full disk");
+    Process.setChildProcessModifier({});
+    Process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    EXPECT_EQ(Run({"--list-devices"}).Code, 1);
 }
 
 TEST_F(QuennorFlash, DrawsOneLinePerPhaseOnATerminal)
 {
     BoardSim board({"--chip", "ATtiny26"});
-    const QString command = QStringLiteral(QUENNOR_BINARY_DIR "/quennor-flash --port ") +
+    const QString command = QStringLiteral(QUENNOR_BINARY_DIR "/quennor-flash --target any "
+                                                              "--port ") +
                             board.Link() + QLatin1Char(' ') + Write(ImageBytes(2048));
     Process.setProgram(QStringLiteral("script"));
     Process.setArguments({"-qec", command, "/dev/null"});
@@ -301,19 +381,133 @@ TEST_F(QuennorFlash, DrawsOneLinePerPhaseOnATerminal)
                                   "Fertig.\x1b[K"));
 }
 
+// After "Nicht gefunden!" the port that tells most about where the board is.
+TEST_F(QuennorFlash, SaysWhyNoBoardWasFound)
+{
+    BoardSim board({"--chip", "ATtiny26"});
+    QProcess holder;
+    holder.setStandardInputFile(board.Link());
+    holder.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+    ASSERT_TRUE(holder.waitForStarted());
+    const Outcome run = Run({"--port", board.Link(), "--read-fuses"});
+    EXPECT_EQ(run.Code, 1);
+    EXPECT_EQ(run.Err, QStringLiteral("Nicht gefunden!\n%1: von Prozess %2 geöffnet\n")
+                           .arg(board.Link())
+                           .arg(holder.processId()));
+    holder.kill();
+    holder.waitForFinished();
+}
+
+// The chip's flash compared or copied, nothing erased; -q keeps the terminal clear and -v
+// tells each port tried and each phase's time.
+TEST_F(QuennorFlash, VerifiesAndReadsWithoutErasing)
+{
+    BoardSim board({"--chip", "ATtiny26"});
+    const QStringList port{"--port", board.Link()};
+    const QByteArray image = ImageBytes(2048);
+    Outcome run = Run(port + QStringList{"-q", "--target", "attiny26", Write(image)});
+    EXPECT_EQ(run.Code, 0);
+    EXPECT_EQ(run.Out + run.Err, QString());
+
+    run = Run(port + QStringList{"-v", "--verify", Write(image)});
+    EXPECT_EQ(run.Code, 0);
+    EXPECT_TRUE(run.Out.endsWith("\nÜberprüfen: Fertig.\n"));
+    EXPECT_TRUE(run.Err.contains(": Programmiergerät gefunden\nSuche: ")) << run.Err.toStdString();
+    EXPECT_TRUE(run.Err.contains(" s\nÜberprüfen: ")) << run.Err.toStdString();
+    run = Run(port + QStringList{"--verify", Write(ImageBytes(2048, 2))});
+    EXPECT_EQ(run.Code, 1);
+    EXPECT_TRUE(run.Err.startsWith("Fehler bei Byte "));
+
+    const QString copy = Dir.Path("copy.bin");
+    EXPECT_EQ(Run(port + QStringList{"--read", copy, "--length", "100"}).Code, 0);
+    EXPECT_EQ(TempDir::Read(copy), image.left(100));
+    run = Run(port + QStringList{"--read", Dir.Path("copy.hex")});
+    EXPECT_TRUE(run.Out.endsWith("\n2048 Bytes in " + Dir.Path("copy.hex") + " geschrieben.\n"));
+    EXPECT_EQ(TempDir::Read(Dir.Path("copy.hex")).left(13), ToIntelHex(image).left(13));
+    run = Run(port + QStringList{"--read", Dir.Path("long.bin"), "--length", "4000"});
+    EXPECT_EQ(run.Code, 1);
+    EXPECT_EQ(run.Err, "Der Flash hat nur 2048 Bytes, nicht 4000 (--length).\n");
+    EXPECT_FALSE(QFile::exists(Dir.Path("long.bin")));
+    EXPECT_EQ(board.Frames('C').size(), 1) << "erased by the flashing alone";
+}
+
+// No chip is in programming mode while the board is looked for: Ctrl+C need not wait there.
+TEST_F(QuennorFlash, CtrlCEndsTheSearchAtOnce)
+{
+    BoardSim board({"--silent"});
+    Start({"--port", board.Link(), "--read-fuses"});
+    AwaitFrame(board, 'v');
+    QElapsedTimer stopping;
+    stopping.start();
+    ::kill(pid_t(Process.processId()), SIGINT);
+    const Outcome run = Finish();
+    EXPECT_LT(stopping.elapsed(), 300);
+    EXPECT_EQ(run.Code, 130);
+    EXPECT_EQ(run.Err, "Abgebrochen.\n");
+    EXPECT_EQ(board.Frames(), QStringList{"v 01 00 00 00"}) << "nothing to take back";
+}
+
+// Once the fuses are being written, Ctrl+C changes nothing: the write goes to its end, and the
+// exit code says what was done.
+TEST_F(QuennorFlash, CtrlCAfterTheWorkIsDoneLeavesItsResult)
+{
+    BoardSim board({"--chip", "ATtiny26", "--fuses", "0xE1,0xF7"});
+    Start({"--port", board.Link(), "--write-fuses", "E1:F4"});
+    AwaitFrame(board, 'D');
+    ::kill(pid_t(Process.processId()), SIGINT);
+    const Outcome run = Finish();
+    EXPECT_EQ(run.Code, 0);
+    EXPECT_EQ(run.Out, "Fuse Bits geschrieben.\nlow 0xE1 → 0xE1\nhigh 0xF7 → 0xF4\n");
+    EXPECT_EQ(run.Err, QString());
+}
+
+// A progress line wider than the terminal would wrap, and each update would scroll a line. Once
+// a line fits the narrowed window, every later one must.
+TEST_F(QuennorFlash, ProgressFitsTheTerminalAsItsWidthChanges)
+{
+    BoardSim board({"--chip", "ATmega103", "--pace", "115200"});
+    const Outcome run = InTerminal("stty cols 60; (sleep 0.5; stty cols 30 </dev/tty) & $FLASH "
+                                   "--target ATmega103 --port " +
+                                   board.Link() + ' ' + Write(ImageBytes(20000)));
+    EXPECT_EQ(run.Code, 0);
+    bool narrow = false;
+    for (const QString& piece : run.Out.split(QRegularExpression(QStringLiteral("[\r\n]")))) {
+        if (!piece.startsWith("Programmieren:") && !piece.startsWith("Überprüfen:"))
+            continue;
+        const qsizetype width = QString(piece).remove("\x1b[K").size();
+        EXPECT_LT(width, narrow ? 30 : 60) << piece.toStdString();
+        narrow = narrow || width < 30;
+    }
+    EXPECT_TRUE(narrow) << "the narrowed window was never followed";
+}
+
+// /dev/tty is the terminal the user typed the command in; frames sent there would land on the
+// screen and the terminal's settings would change under the shell.
+TEST_F(QuennorFlash, LeavesItsOwnTerminalAlone)
+{
+    const Outcome run = InTerminal(QStringLiteral("$FLASH --port /dev/tty --read-fuses"));
+    EXPECT_EQ(run.Code, 1);
+    EXPECT_TRUE(run.Out.endsWith("Nicht gefunden!\r\n/dev/tty: das Terminal, in dem "
+                                 "quennor-flash selbst läuft\r\n"))
+        << run.Out.toStdString();
+    EXPECT_FALSE(run.Out.contains("v\x01")) << "a frame on the screen";
+}
+
 TEST_F(QuennorFlash, BadUsageExitsWith64AndTheUsage)
 {
     const QString image = Write(ImageBytes(10));
     const QList<QStringList> cases = {
         {},
+        {image},
         {"--bogus", image},
         {"-p", "1", image},
         {image, "--port"},
-        {"--port", "0", image},
-        {"--port", "9", image},
-        {"--port", "-1", image},
-        {"--port", "", image},
-        {"--port", "1", "--port", "2", image},
+        {"--target", "any", "--port", "0", image},
+        {"--target", "any", "--port", "9", image},
+        {"--target", "any", "--port", "-1", image},
+        {"--target", "any", "--port", "", image},
+        {"--target", "any", "--port", "no-such-port", image},
+        {"--target", "any", "--port", "1", "--port", "2", image},
         {"--target", "ATtiny99", image},
         {"--target", "unknown", image},
         {"--write-fuses", "E1"},
@@ -324,8 +518,8 @@ TEST_F(QuennorFlash, BadUsageExitsWith64AndTheUsage)
         {"--target", "ATtiny26", "--read-fuses"},
         {"--yes", "--read-fuses"},
         {"--list-devices", "--port", "1"},
-        {"--yes=1", image},
-        {image, image},
+        {"--target", "any", "--yes", image},
+        {"--target", "any", image, image},
     };
     for (const QStringList& arguments : cases) {
         SCOPED_TRACE(arguments.join(' ').toStdString());

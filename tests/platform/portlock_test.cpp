@@ -23,7 +23,7 @@ QByteArray BinaryPid(int pid)
 
 } // namespace
 
-TEST(PortInUse, LockFilesOfLiveProgramsHoldTheDevice)
+TEST(FindPortHolder, LockFilesOfLiveProgramsHoldTheDevice)
 {
     PseudoTerminal device;
     TempDir locks;
@@ -32,40 +32,42 @@ TEST(PortInUse, LockFilesOfLiveProgramsHoldTheDevice)
     ASSERT_TRUE(ended.waitForStarted());
     const int gone = int(ended.processId());
     ASSERT_TRUE(ended.waitForFinished());
-    EXPECT_FALSE(PortInUse(device.Path(), locks.Path(".")));
+    EXPECT_FALSE(FindPortHolder(device.Path(), locks.Path(".")));
 
     struct Case
     {
         const char* Name;
         QByteArray Content;
-        bool Held;
+        long Holder; // -1: free
     };
     const Case cases[] = {
         {"a live program, ten digits", QByteArray::number(getppid()).rightJustified(10) + '\n',
-         true},
-        {"a live program, binary", BinaryPid(getppid()), true},
-        {"a program that has ended", QByteArray::number(gone).rightJustified(10) + '\n', false},
-        {"this very program", QByteArray::number(getpid()) + '\n', false},
-        {"a lock that names nothing readable", "busy\n", true},
+         getppid()},
+        {"a live program, binary", BinaryPid(getppid()), getppid()},
+        {"a program that has ended", QByteArray::number(gone).rightJustified(10) + '\n', -1},
+        {"this very program", QByteArray::number(getpid()) + '\n', -1},
+        {"a lock that names nothing readable", "busy\n", 0},
     };
     const QString lock = locks.Path("LCK.." + device.Name());
     for (const Case& test : cases) {
         SCOPED_TRACE(test.Name);
         locks.Write("LCK.." + device.Name(), test.Content);
-        EXPECT_EQ(PortInUse(device.Path(), locks.Path(".")), test.Held);
+        const std::optional<PortHolder> holder = FindPortHolder(device.Path(), locks.Path("."));
+        EXPECT_EQ(holder ? holder->Pid : -1, test.Holder);
+        EXPECT_TRUE(!holder || holder->How == PortHolder::LockFile);
     }
     QFile::remove(lock);
 
     SCOPED_TRACE("a lock on the name of a link to the device");
     ASSERT_TRUE(QFile::link(device.Path(), locks.Path("board")));
     locks.Write("LCK..board", QByteArray::number(getppid()) + '\n');
-    EXPECT_TRUE(PortInUse(locks.Path("board"), locks.Path(".")));
-    EXPECT_FALSE(PortInUse(device.Path(), locks.Path("."))) << "the device has another name";
+    EXPECT_TRUE(FindPortHolder(locks.Path("board"), locks.Path(".")));
+    EXPECT_FALSE(FindPortHolder(device.Path(), locks.Path("."))) << "the device has another name";
 }
 
 // Anyone may put files into the lock directory, a pipe among them; opening one to read would
 // wait for a writer for ever.
-TEST(PortInUse, APipeForALockNeitherHangsNorFreesThePort)
+TEST(FindPortHolder, APipeForALockNeitherHangsNorFreesThePort)
 {
     PseudoTerminal device;
     TempDir locks;
@@ -83,7 +85,7 @@ TEST(PortInUse, APipeForALockNeitherHangsNorFreesThePort)
         if (fd >= 0)
             close(fd);
     });
-    EXPECT_TRUE(PortInUse(device.Path(), locks.Path(".")));
+    EXPECT_TRUE(FindPortHolder(device.Path(), locks.Path(".")));
     answered = true;
     writer.join();
     EXPECT_FALSE(rescued) << "the check waited for a writer";

@@ -74,6 +74,11 @@ TEST(SerialPort, PortNumbersNameTheEntriesOfQuennorPorts)
     EXPECT_EQ(SerialPort::Open(2).Channel, nullptr) << "an empty entry is no port";
     EXPECT_EQ(SerialPort::Open(1).Channel, nullptr) << "a missing device is no port";
 
+    SCOPED_TRACE("a backslash keeps a colon or a backslash in its entry");
+    qputenv("QUENNOR_PORTS", R"(/dev/serial/by-path/pci-0000\:00\:14.0-usb-0\:2\:1.0-port0:a\\b\)");
+    EXPECT_EQ(SerialPort::DevicePath(1), "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0");
+    EXPECT_EQ(SerialPort::DevicePath(2), R"(a\b\)");
+
     qunsetenv("QUENNOR_PORTS");
     const QStringList usbFirst{"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyACM0", "/dev/ttyACM1",
                                "/dev/ttyS0",   "/dev/ttyS1",   "/dev/ttyS2",   "/dev/ttyS3"};
@@ -209,6 +214,7 @@ TEST(SerialPort, LeavesAPortAloneThatAnotherProgramHolds)
     const PortOpening held = SerialPort::OpenDevice(line.Device());
     EXPECT_EQ(held.Channel, nullptr);
     EXPECT_EQ(held.Refusal, PortRefusal::InUse);
+    EXPECT_EQ(held.Holder, holder.processId());
     EXPECT_TRUE(SameSettings(LineSettings(watch), before)) << "its settings stay untouched";
 
     holder.kill();
@@ -226,7 +232,7 @@ TEST(SerialPort, LeavesAPortAloneThatAnotherProgramHolds)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(QByteArray::number(getppid()).rightJustified(10) + '\n');
     file.close();
-    EXPECT_EQ(SerialPort::OpenDevice(line.Device()).Refusal, PortRefusal::InUse);
+    EXPECT_EQ(SerialPort::OpenDevice(line.Device()).Refusal, PortRefusal::Locked);
     QFile::remove(lock);
     EXPECT_NE(SerialPort::OpenDevice(line.Device()).Channel, nullptr);
 }

@@ -85,6 +85,40 @@ TEST(Connect, NamesTheFirstDeviceTheSystemRefused)
     EXPECT_EQ(link.DeniedDevice, "") << "each search starts afresh";
 }
 
+// What quennor-flash tells after "Nicht gefunden!": how far each port got.
+TEST(Connect, TellsHowFarEachPortGot)
+{
+    using A = PortAttempt;
+    const struct
+    {
+        QStringList Board;
+        A::Kind What;
+        std::uint32_t Signature = 0;
+    } cases[] = {
+        {{}, A::Found},
+        {{"--silent"}, A::Silent},
+        {{"--sw", "XW 2.1"}, A::NoBoard},
+        {{"--no-ack", "M:1"}, A::NoProgMode},
+        {{"--no-ack", "s:2"}, A::NoSignature},
+        {{"--signature", "0xFFFFFF"}, A::EmptySignature, 0xFFFFFF},
+        {{"--signature", "0x123456"}, A::UnknownSignature, 0x123456},
+        {{"--no-ack", "O:3"}, A::NoParameters},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Board.join(' ').toStdString());
+        BoardLine line(c.Board);
+        TAVRFlash link(line.Opener());
+        std::vector<A> tried;
+        link.OnPortTried = [&tried](const A& attempt) {
+            tried.push_back(attempt);
+        };
+        EXPECT_EQ(link.Connect(1), c.What == A::Found);
+        ASSERT_EQ(tried.size(), 1u);
+        EXPECT_EQ(tried[0].What, c.What);
+        EXPECT_EQ(tried[0].Signature, c.Signature);
+    }
+}
+
 TEST(Connect, PortNumberChoosesOnePortAndZeroSearchesAll)
 {
     BoardSim tiny({"--chip", "ATtiny26"});

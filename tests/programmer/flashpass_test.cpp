@@ -159,6 +159,7 @@ TEST(FlashPass, ReportsTheBoardThePhasesAndEachBlock)
 }
 
 // Ctrl+C in quennor-flash: the block in progress ends, then the chip leaves programming mode.
+// A stop that comes once the last block is read is too late to stop anything.
 TEST(FlashPass, CancelEndsBetweenBlocks)
 {
     const struct
@@ -166,7 +167,12 @@ TEST(FlashPass, CancelEndsBetweenBlocks)
         int After; // progress reports before the cancel
         int Pages;
         int Reads;
-    } cases[] = {{0, 0, 0}, {2, 2, 0}, {19, 19, 0}, {20, 19, 1}};
+        R::Kind Kind;
+    } cases[] = {{0, 0, 0, R::Cancelled},
+                 {2, 2, 0, R::Cancelled},
+                 {19, 19, 0, R::Cancelled},
+                 {20, 19, 1, R::Cancelled},
+                 {22, 19, 3, R::Done}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.After);
         LinePass pass;
@@ -177,7 +183,7 @@ TEST(FlashPass, CancelEndsBetweenBlocks)
         pass.Pass.CancelRequested = [&] {
             return reports == c.After;
         };
-        EXPECT_EQ(pass.Run(ImageBytes(600)).Outcome, R::Cancelled);
+        EXPECT_EQ(pass.Run(ImageBytes(600)).Outcome, c.Kind);
         EXPECT_EQ(pass.Line.Frames('P').size(), c.Pages);
         EXPECT_EQ(pass.Line.Frames('f').size(), c.Reads);
         EXPECT_EQ(pass.Line.Frames().mid(pass.Line.Frames().size() - 1),
