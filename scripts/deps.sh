@@ -17,9 +17,15 @@ quennor_install_deps() { # extra packages...
             "${missing[@]}"
 }
 
+# Builds quietly: the compiler's output is shown only when the build fails.
 quennor_build() { # build directory, extra cmake options...
     local dir=$1
     shift
-    cmake -S "$QUENNOR_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null &&
-        cmake --build "$dir" -j "$(nproc)"
+    echo "Building in ${dir#"$QUENNOR_ROOT"/} ..."
+    mkdir -p "$dir"
+    if ! { cmake -S "$QUENNOR_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" &&
+        cmake --build "$dir" -j "$(nproc)"; } >"$dir/build.log" 2>&1; then
+        cat "$dir/build.log"
+        return 1
+    fi
 }
