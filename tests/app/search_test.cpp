@@ -325,7 +325,7 @@ TEST_F(Search, DialogsReadAsTheStandardOnes)
     for (const QPushButton* button : Replace().findChildren<QPushButton*>())
         texts << button->text() + (button->isDefault() ? "*" : "");
     EXPECT_EQ(texts, QStringList({"Suchen &nach:", "Ersetzen &durch:", "Nur &ganzes Wort suchen",
-                                  "&Groß-/Kleinschreibung", "&Weitersuchen*", "&Ersetzen",
+                                  "Groß-/&Kleinschreibung", "&Weitersuchen*", "&Ersetzen",
                                   "&Alle ersetzen", "Abbrechen"}));
     EXPECT_EQ(Replace().focusWidget(), Replace().SearchField());
     QWidget* next = Replace().SearchField()->nextInFocusChain();
@@ -334,6 +334,21 @@ TEST_F(Search, DialogsReadAsTheStandardOnes)
     EXPECT_EQ(next, Replace().ReplaceField()) << "Tab goes from the search to the replacement";
     Replace().SearchField()->setText(QString(300, QLatin1Char('y')));
     EXPECT_EQ(Replace().SearchText().size(), 255);
+}
+
+// Two boxes with the same access key: the key only moved the focus between them.
+TEST_F(Search, EachCheckBoxIsTickedByItsOwnKey)
+{
+    for (FindDialog* dialog : {&Find(), &Replace()}) {
+        dialog->show();
+        QApplication::setActiveWindow(dialog);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        QTest::keyClick(dialog, Qt::Key_G, Qt::AltModifier);
+        QTest::keyClick(dialog, Qt::Key_K, Qt::AltModifier);
+        // A box's access key clicks it a moment later, as a button shows its press.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return dialog->WholeWord() && dialog->MatchCase(); }))
+            << dialog->windowTitle().toStdString();
+    }
 }
 
 // Opening a menu with the keyboard gives the menu bar the focus for a while; the Edit menu must
