@@ -36,6 +36,7 @@ constexpr int ClientHeight = 432;
 constexpr int ListingWidth = 160;
 constexpr int MessagesHeight = 100;
 constexpr int SplitterWidth = 3;
+constexpr int MinimumPaneSize = 30;
 
 QFont SourceFont()
 {
@@ -136,10 +137,17 @@ void TMainFM::CreateControls()
 {
     EditorRE = MakeTextControl("EditorRE", false);
     ListingRE = MakeTextControl("ListingRE", true);
-    ListingRE->setMinimumWidth(30);
     MsgLV = MakeMessageList();
     SourceSP = MakeSplitter("SourceSP", Qt::Horizontal, EditorRE, ListingRE);
     MessagesSP = MakeSplitter("MessagesSP", Qt::Vertical, SourceSP, MsgLV);
+    // Dragged past its last 30 pixels only the listing collapses, and dragging back opens it:
+    // the source and the message list stay.
+    EditorRE->setMinimumWidth(MinimumPaneSize);
+    ListingRE->setMinimumWidth(MinimumPaneSize);
+    SourceSP->setMinimumHeight(MinimumPaneSize);
+    MsgLV->setMinimumHeight(MinimumPaneSize);
+    SourceSP->setCollapsible(0, false);
+    MessagesSP->setChildrenCollapsible(false);
     SourceSP->setSizes({ClientWidth - ListingWidth - SplitterWidth, ListingWidth});
     MessagesSP->setSizes({ClientHeight - MessagesHeight, MessagesHeight});
     setCentralWidget(MessagesSP);

@@ -430,6 +430,37 @@ TEST_F(MainWindow, ListingPaneStartsAt160PixelsAndTogglesThroughTheHiddenViewMen
     EXPECT_TRUE(show->isChecked());
 }
 
+// Only the listing collapses, and it opens again; the editor, the source area and the message
+// list keep their 30 pixels however far their splitter is dragged.
+TEST_F(MainWindow, DraggingASplitterHidesOnlyTheListing)
+{
+    TMainFM& main = Window();
+    main.show();
+    auto* source = main.findChild<QSplitter*>(QStringLiteral("SourceSP"));
+    auto* messages = main.findChild<QSplitter*>(QStringLiteral("MessagesSP"));
+    const struct
+    {
+        QSplitter* Splitter;
+        int By;
+        int Pane, Least, Most; // the size the pane ends with
+    } drags[] = {
+        {source, -1000, 0, 30, 30},   {source, 1000, 1, 0, 0},     {source, -300, 1, 290, 310},
+        {messages, -1000, 0, 30, 30}, {messages, 1000, 1, 30, 30},
+    };
+    for (const auto& d : drags) {
+        SCOPED_TRACE(d.Splitter->objectName().toStdString() + ' ' + std::to_string(d.By));
+        QSplitterHandle* handle = d.Splitter->handle(1);
+        const QPoint from = handle->rect().center();
+        const QPoint to = from + (d.Splitter->orientation() == Qt::Horizontal ? QPoint(d.By, 0)
+                                                                              : QPoint(0, d.By));
+        QTest::mousePress(handle, Qt::LeftButton, {}, from);
+        QTest::mouseMove(handle, to);
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, to);
+        EXPECT_GE(d.Splitter->sizes()[d.Pane], d.Least);
+        EXPECT_LE(d.Splitter->sizes()[d.Pane], d.Most);
+    }
+}
+
 TEST_F(MainWindow, ListingOptionAndPaneContents)
 {
     TMainFM& main = Window();
