@@ -37,6 +37,7 @@ constexpr int ListingWidth = 160;
 constexpr int MessagesHeight = 100;
 constexpr int SplitterWidth = 3;
 constexpr int MinimumPaneSize = 30;
+constexpr int CaretPanelWidth = 65;
 
 QFont SourceFont()
 {
@@ -152,10 +153,12 @@ void TMainFM::CreateControls()
     MessagesSP->setSizes({ClientHeight - MessagesHeight, MessagesHeight});
     setCentralWidget(MessagesSP);
 
-    constexpr int panelWidths[3] = {65, 75, 50};
+    // At least their design widths, and wider where a large font or a long file needs it: a
+    // caret panel cut off on its left showed plainly wrong line numbers.
+    constexpr int panelWidths[3] = {CaretPanelWidth, 75, 50};
     for (int i = 0; i < 3; ++i) {
         MainSBPanels[i] = new QLabel;
-        MainSBPanels[i]->setFixedWidth(panelWidths[i]);
+        MainSBPanels[i]->setMinimumWidth(panelWidths[i]);
         MainSBPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         statusBar()->addWidget(MainSBPanels[i]);
     }

@@ -6,10 +6,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTest>
 #include <QTreeWidget>
 #include <QWindow>
@@ -307,6 +309,33 @@ TEST_F(MainWindow, CaretPanelShowsLineAndColumnOfTheSelectionStart)
     EXPECT_EQ(main.StatusPanel(0), QStringLiteral("2:  3 ")) << "a tab counts as one column";
     main.Editor()->setFocus();
     EXPECT_EQ(main.StatusPanel(0), QStringLiteral("2:  3 "));
+}
+
+// At line 833 107 the 65-pixel panel showed "3107:  36 ", cut off on its left.
+TEST_F(MainWindow, CaretPanelIsWideEnoughForItsText)
+{
+    TMainFM& main = Window();
+    main.show();
+    main.Editor()->setPlainText(QString(999, QLatin1Char('\n')) + QStringLiteral("abc"));
+    QLabel* panel = main.statusBar()->findChildren<QLabel*>().value(0);
+    for (const int pixels : {0, 30}) {
+        SCOPED_TRACE(pixels);
+        if (pixels > 0) {
+            QFont font = panel->font();
+            font.setPixelSize(pixels);
+            panel->setFont(font);
+        }
+        for (const int position : {0, 1002}) {
+            QTextCursor caret = main.Editor()->textCursor();
+            caret.setPosition(position);
+            main.Editor()->setTextCursor(caret);
+            QApplication::processEvents();
+            EXPECT_GE(panel->width(), 65);
+            EXPECT_GE(panel->contentsRect().width(),
+                      panel->fontMetrics().horizontalAdvance(panel->text()))
+                << panel->text().toStdString();
+        }
+    }
 }
 
 TEST_F(MainWindow, TargetComesFromMenuChoiceAndFromTheDirectiveOnEveryLoad)
