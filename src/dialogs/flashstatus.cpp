@@ -1,7 +1,6 @@
 #include "dialogs/flashstatus.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -11,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/prompts.h"
+#include "dialogs/shownow.h"
 #include "programmer/flashpass.h"
 #include "programmer/flashtexts.h"
 
@@ -33,11 +33,6 @@ QLabel* MakeValue(const char* name)
     label->setObjectName(QLatin1String(name));
     label->setTextFormat(Qt::PlainText);
     return label;
-}
-
-void ProcessPendingMessages()
-{
-    QCoreApplication::processEvents();
 }
 
 } // namespace
@@ -166,13 +161,14 @@ bool TFlashFM::Confirm(const QString& question)
 void TFlashFM::ShowResult(QLabel* label, const QString& text)
 {
     label->setText(text);
-    ProcessPendingMessages();
+    ShowNow({label});
 }
 
 void TFlashFM::ShowFound(const QString& board, const QString& device)
 {
     BoardLB->setText(board);
-    ShowResult(DeviceLB, device);
+    DeviceLB->setText(device);
+    ShowNow({BoardLB, DeviceLB});
 }
 
 // The whole pass; true when the dialog stays open for the user to read what went wrong.
@@ -227,5 +223,5 @@ void TFlashFM::FlashProgress(FlashPhase phase, double percent, const QString& re
     QLabel* label = verifying ? VerifyStatusLB : ProgramStatusLB;
     bar->setValue(std::min(int(percent), 100));
     label->setText(remaining);
-    ProcessPendingMessages();
+    ShowNow({bar, label});
 }

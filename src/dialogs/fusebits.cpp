@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/prompts.h"
+#include "dialogs/shownow.h"
 #include "programmer/flashtexts.h"
 #include "programmer/fuses.h"
 
@@ -131,10 +132,12 @@ void TFuseBitsFM::UnlockBTClick()
         box->setEnabled(true);
 }
 
+// The handlers process no user input: a click must not start a second exchange inside the one
+// that runs.
 void TFuseBitsFM::SetStatus(const QString& text)
 {
     FuseSB->showMessage(text);
-    FuseSB->repaint();
+    ShowNow({FuseSB}, QEventLoop::ExcludeUserInputEvents);
 }
 
 void TFuseBitsFM::ShowFailure(const FuseResult& result)

@@ -15,6 +15,7 @@
 #include "programmer/devicetable.h"
 #include "support/boardsim.h"
 #include "support/scriptedprompts.h"
+#include "support/showntexts.h"
 #include "support/tempdir.h"
 #include "support/unprivileged.h"
 
@@ -132,6 +133,35 @@ TEST_F(FlashDialog, PassesOnTheLineItIsGiven)
     ExpectClosedAfterSuccess();
     EXPECT_EQ(Text("BoardLB"), QStringLiteral("SW 2.1 auf HW 1.3 an COM1 gefunden."));
     EXPECT_EQ(line.Frames('P').size(), 7);
+}
+
+// Each stage is on the screen before the board goes on, also where the window system takes a
+// frame only when the event loop wakes: board and chip before the erase, "Fertig." before the
+// read-back.
+TEST_F(FlashDialog, ShowsEachStageBeforeTheBoardGoesOn)
+{
+    const struct
+    {
+        QStringList Board;
+        int Bytes;
+        QString Text;
+        QString Before; // the frame
+    } cases[] = {
+        {{}, 200, "SW 2.1 auf HW 1.3 an COM1 gefunden.", "C 00 00 00 00"},
+        {{}, 200, "ATtiny26, 2K Flash, paged", "C 00 00 00 00"},
+        {{}, 200, "Fertig.", "f 00 00 64 00"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Text.toStdString());
+        BoardLine line(QStringList{"--chip", "ATtiny26"} + c.Board);
+        Dialog.SetPortOpener(line.Opener());
+        const ShownTexts shown(Dialog, [&line] { return int(line.Frames().size()); });
+        Pass(ImageBytes(c.Bytes), ATtiny26);
+        const ShownTexts::Shown* seen = shown.Find(c.Text);
+        ASSERT_NE(seen, nullptr);
+        EXPECT_LE(seen->Count, line.Frames().lastIndexOf(c.Before));
+        Dialog.accept();
+    }
 }
 
 TEST_F(FlashDialog, FillsAPagedChipExactlyWithoutAsking)

@@ -5,12 +5,14 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include "support/boardsim.h"
 #include "support/qtprinters.h"
 #include "support/scriptedprompts.h"
+#include "support/showntexts.h"
 #include "support/unprivileged.h"
 
 namespace {
@@ -121,6 +123,19 @@ TEST_F(FuseBitsDialog, ButtonsWorkOnTheLineTheyAreGiven)
     Button("WriteBT")->click();
     EXPECT_EQ(Status(), QStringLiteral("Fuse Bits geschrieben."));
     EXPECT_EQ(line.Board().LowFuse(), 0xE0);
+}
+
+// "Suche..." is on the screen before the search, also where the window system takes a frame only
+// when the event loop wakes.
+TEST_F(FuseBitsDialog, ShowsEachStatusBeforeTheBoardGoesOn)
+{
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Dialog));
+    BoardLine line({"--chip", "ATtiny26"});
+    Dialog.SetPortOpener(line.Opener());
+    const ShownTexts shown(Dialog, [&line] { return int(line.Frames().size()); });
+    Button("ReadBT")->click();
+    ASSERT_NE(shown.Find("Suche..."), nullptr);
+    EXPECT_EQ(shown.Find("Suche...")->Count, 0);
 }
 
 TEST_F(FuseBitsDialog, WorksOnlyWithAnATtiny26)
