@@ -189,6 +189,15 @@ bool TFlashFM::Flash()
         FlashProgress(phase, percent, remaining);
     };
     const FlashResult result = pass.Run(FFileName, PortChoice{-1, {}, FPortOpener}, FTarget);
+    const bool keepOpen = ShowOutcome(result);
+    // Only now the board is asked to leave programming mode, which takes seconds when it does not
+    // answer; the user reads meanwhile why the pass stopped.
+    pass.Disconnect();
+    return keepOpen;
+}
+
+bool TFlashFM::ShowOutcome(const FlashResult& result)
+{
     switch (result.Outcome) {
     case FlashResult::Unreadable:
         FPrompts.Message(

@@ -168,10 +168,10 @@ void TFuseBitsFM::ReadBTClick()
     if (!ConnectTiny26(fuses))
         return;
     const FuseResult read = fuses.Read(bytes);
-    SetStatus(read.Text);
     if (!read.Ok)
-        return;
+        return SetStatus(read.Text);
     ShowTicks(bytes.Low, bytes.High);
+    SetStatus(read.Text);
     WriteBT->setEnabled(true);
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/files.h"
-#include "programmer/avrflash2.h"
 #include "programmer/flashtexts.h"
 
 FlashResult FlashPass::Run(const QString& fileName, const PortChoice& port,
@@ -11,7 +10,7 @@ FlashResult FlashPass::Run(const QString& fileName, const PortChoice& port,
 {
     if (!LoadImage(fileName))
         return {FlashResult::Unreadable, FlashTexts::Unreadable()};
-    TAVRFlash link(port.Opener());
+    TAVRFlash& link = FLink.emplace(port.Opener());
     link.CancelRequested = CancelRequested;
     link.OnProgress = [this](double percent, const QString& remaining) {
         if (OnProgress)

@@ -7,9 +7,8 @@
 
 #include <QString>
 
+#include "programmer/avrflash2.h"
 #include "programmer/portchoice.h"
-
-class TAVRFlash;
 
 enum class FlashPhase
 {
@@ -39,7 +38,9 @@ struct FlashResult
 // One programming pass as the flash dialog and quennor-flash run it: load the image, find the
 // board, identify the chip, ask before flashing a chip other than the target or an image larger
 // than its flash, erase and write, read back and compare. It shows nothing itself: it reports
-// through its callbacks, called on the caller's thread, and its result.
+// through its callbacks, called on the caller's thread, and its result. The chip stays in
+// programming mode until Disconnect or the end of the object, so that the caller can say how
+// the pass ended before the board is asked to leave it, which takes seconds without its answer.
 class FlashPass final
 {
 public:
@@ -60,6 +61,8 @@ public:
     // A target of nothing asks no target question; row 0 of the device table always asks.
     FlashResult Run(const QString& fileName, const PortChoice& port,
                     std::optional<int> target = std::nullopt);
+    // Takes the chip out of programming mode and gives the port back.
+    void Disconnect() { FLink.reset(); }
 
 private:
     bool LoadImage(const QString& fileName);
@@ -70,4 +73,5 @@ private:
 
     std::vector<std::uint16_t> FImage;
     FlashPhase FPhase = FlashPhase::Programming;
+    std::optional<TAVRFlash> FLink;
 };

@@ -137,7 +137,8 @@ TEST_F(FlashDialog, PassesOnTheLineItIsGiven)
 
 // Each stage is on the screen before the board goes on, also where the window system takes a
 // frame only when the event loop wakes: board and chip before the erase, "Fertig." before the
-// read-back.
+// read-back, and an error before the chip leaves programming mode (without the board's answer that
+// takes seconds).
 TEST_F(FlashDialog, ShowsEachStageBeforeTheBoardGoesOn)
 {
     const struct
@@ -150,6 +151,9 @@ TEST_F(FlashDialog, ShowsEachStageBeforeTheBoardGoesOn)
         {{}, 200, "SW 2.1 auf HW 1.3 an COM1 gefunden.", "C 00 00 00 00"},
         {{}, 200, "ATtiny26, 2K Flash, paged", "C 00 00 00 00"},
         {{}, 200, "Fertig.", "f 00 00 64 00"},
+        {{"--no-done", "P:2"}, 200, "Schreibfehler bei Byte 32.", "M 00 00 00 00"},
+        {{"--short-read", "1"}, 600, "Lesefehler bei Byte 128.", "M 00 00 00 00"},
+        {{"--corrupt", "5:0xFF00"}, 400, "Fehler bei Byte 10", "M 00 00 00 00"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Text.toStdString());
