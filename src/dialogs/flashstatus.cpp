@@ -93,7 +93,8 @@ void TFlashFM::CreateControls()
     layout->setContentsMargins(4, 4, 4, 8);
     layout->addWidget(status);
     layout->addWidget(OKBT, 0, Qt::AlignHCenter);
-    setFixedSize(sizeHint().expandedTo(QSize(436, 165)));
+    FShowSize = sizeHint().expandedTo(QSize(436, 165));
+    setFixedSize(FShowSize);
 }
 
 void TFlashFM::SetImage(const QString& fileName, std::int8_t target)
@@ -111,6 +112,7 @@ void TFlashFM::setVisible(bool visible)
 
 void TFlashFM::FormShow()
 {
+    setFixedSize(FShowSize); // only a showing that needs the access hint grows
     OKBT->setEnabled(false);
     BoardLB->setText(FlashTexts::Searching());
     DeviceLB->setText(QStringLiteral("Unbekannt"));

@@ -55,6 +55,7 @@ private:
     QString FFileName;
     std::int8_t FTarget = 0;
     bool FRunning = false;
+    QSize FShowSize;
     PortOpener FPortOpener;
 
     QLabel* BoardLB = nullptr;

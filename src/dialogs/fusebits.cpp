@@ -90,7 +90,8 @@ void TFuseBitsFM::CreateControls()
     layout->setContentsMargins(4, 6, 4, 0);
     layout->addLayout(top);
     layout->addWidget(FuseSB);
-    setFixedSize(sizeHint().expandedTo(QSize(298, 241)));
+    FShowSize = sizeHint().expandedTo(QSize(298, 241));
+    setFixedSize(FShowSize);
 
     connect(UnlockBT, &QPushButton::clicked, this, &TFuseBitsFM::UnlockBTClick);
     connect(ReadBT, &QPushButton::clicked, this, &TFuseBitsFM::ReadBTClick);
@@ -110,6 +111,7 @@ void TFuseBitsFM::setVisible(bool visible)
 
 void TFuseBitsFM::FormShow()
 {
+    setFixedSize(FShowSize); // only a showing that needs the access hint grows
     for (int bit = 0; bit < 8; ++bit)
         if (OpenFuseBits.Low >> bit & 1)
             LowCB[bit]->setEnabled(true);

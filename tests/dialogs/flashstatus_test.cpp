@@ -337,6 +337,7 @@ TEST_F(FlashDialog, NamesThePortTheSystemRefused)
     }
     const QString first = Unprivileged::Fixture().section(':', 0, 0);
     qputenv("QUENNOR_PORTS", QFile::encodeName(':' + Unprivileged::Fixture()));
+    const QSize designed = Dialog.size();
     Pass(ImageBytes(100), AT90S8515);
 
     EXPECT_EQ(Text("BoardLB"), "Nicht gefunden!\nKein Zugriff auf " + first +
@@ -347,6 +348,11 @@ TEST_F(FlashDialog, NamesThePortTheSystemRefused)
         EXPECT_GE(board->width(), board->fontMetrics().horizontalAdvance(line)) << "cut off";
     EXPECT_GE(board->height(), 2 * board->fontMetrics().lineSpacing());
     EXPECT_TRUE(OK()->isEnabled());
+
+    OK()->click();
+    Dialog.show();
+    EXPECT_EQ(Dialog.size(), designed) << "only a showing that needs the hint grows";
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !Dialog.Running(); }, PassMs));
 }
 
 TEST_F(FlashDialog, RefusesAnImageWithoutAWholeWord)

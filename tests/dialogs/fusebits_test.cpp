@@ -191,6 +191,7 @@ TEST_F(FuseBitsDialog, NamesThePortTheSystemRefused)
         return;
     }
     qputenv("QUENNOR_PORTS", QFile::encodeName(Unprivileged::Fixture()));
+    const QSize designed = Dialog.size();
     Button("ReadBT")->click();
     const QString text = "Nicht gefunden! Kein Zugriff auf " + Unprivileged::Fixture() +
                          " – Benutzer zur Gruppe dialout hinzufügen.";
@@ -198,6 +199,9 @@ TEST_F(FuseBitsDialog, NamesThePortTheSystemRefused)
     const auto* status = Dialog.findChild<QStatusBar*>(QStringLiteral("FuseSB"));
     EXPECT_GE(status->width(), status->fontMetrics().horizontalAdvance(text)) << "cut off";
     EXPECT_FALSE(Button("WriteBT")->isEnabled());
+    Dialog.hide();
+    Dialog.show();
+    EXPECT_EQ(Dialog.size(), designed) << "only a showing that needs the hint grows";
 }
 
 TEST_F(FuseBitsDialog, AFailedReadChangesNothing)
