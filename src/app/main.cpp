@@ -139,6 +139,10 @@ void TMainFM::CreateControls()
     EditorRE = MakeTextControl("EditorRE", false);
     ListingRE = MakeTextControl("ListingRE", true);
     MsgLV = MakeMessageList();
+    // What a screen reader calls them; it saw plain text and tree controls.
+    EditorRE->setAccessibleName(QStringLiteral("Quelltext"));
+    ListingRE->setAccessibleName(QStringLiteral("Listing"));
+    MsgLV->setAccessibleName(QStringLiteral("Meldungen"));
     SourceSP = MakeSplitter("SourceSP", Qt::Horizontal, EditorRE, ListingRE);
     MessagesSP = MakeSplitter("MessagesSP", Qt::Vertical, SourceSP, MsgLV);
     // Dragged past its last 30 pixels only the listing collapses, and dragging back opens it:
@@ -163,6 +167,7 @@ void TMainFM::CreateControls()
         statusBar()->addWidget(MainSBPanels[i]);
     }
     MainSBPanels[0]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    MainSBPanels[0]->setAccessibleDescription(QStringLiteral("Zeile: Spalte"));
     statusBar()->setSizeGripEnabled(false);
 
     connect(EditorRE, &QPlainTextEdit::textChanged, this, &TMainFM::EditorREChange);
@@ -231,7 +236,8 @@ void TMainFM::CreateFileMenu()
     FileMI->addSeparator()->setObjectName(QStringLiteral("N1"));
     OnClick(AddItem(FileMI, "SaveMI", QStringLiteral("&Speichern"), Qt::CTRL | Qt::Key_S),
             &TMainFM::SaveMIClick);
-    OnClick(AddItem(FileMI, "SaveAsMI", QStringLiteral("&Speichern &unter...")),
+    // One access key, as the menu uses only the first: a second "&" was read out as one.
+    OnClick(AddItem(FileMI, "SaveAsMI", QStringLiteral("&Speichern unter...")),
             &TMainFM::SaveAsMIClick);
     FileMI->addSeparator()->setObjectName(QStringLiteral("N7"));
     OnClick(AddItem(FileMI, "FlashBinMI", QStringLiteral("&Binärdatei flashen...")),

@@ -35,6 +35,22 @@ QLabel* MakeValue(const char* name)
     return label;
 }
 
+// A row's caption, tied to the control it names, so that a screen reader says what a value is.
+QLabel* MakeCaption(const QString& text, QWidget* value)
+{
+    auto* caption = new QLabel(text);
+    caption->setBuddy(value);
+    return caption;
+}
+
+// A progress row is named by its caption without the colon; its status label says that too.
+void NameProgressRow(QProgressBar* bar, QLabel* status, const QString& caption)
+{
+    const QString name = QString(caption).remove(QLatin1Char(':'));
+    bar->setAccessibleName(name);
+    status->setAccessibleDescription(name);
+}
+
 } // namespace
 
 TFlashFM::TFlashFM(QWidget* owner, Prompts& prompts)
@@ -64,20 +80,22 @@ void TFlashFM::CreateControls()
         VerifyStatusLB->fontMetrics().horizontalAdvance(FlashTexts::WriteError(131070));
     ProgramStatusLB->setMinimumWidth(statusWidth);
     VerifyStatusLB->setMinimumWidth(statusWidth);
+    NameProgressRow(ProgramPB, ProgramStatusLB, FlashTexts::ProgrammingCaption());
+    NameProgressRow(VerifyPB, VerifyStatusLB, FlashTexts::VerifyingCaption());
 
     auto* status = new QGroupBox(QStringLiteral("Flashstatus"));
     status->setObjectName(QStringLiteral("StatusGB"));
     auto* grid = new QGridLayout(status);
     grid->setColumnMinimumWidth(0, 88);
     grid->setColumnMinimumWidth(2, 150);
-    grid->addWidget(new QLabel(QStringLiteral("Flashgerät:")), 0, 0);
+    grid->addWidget(MakeCaption(QStringLiteral("Flashgerät:"), BoardLB), 0, 0);
     grid->addWidget(BoardLB, 0, 1, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Prozessor:")), 1, 0);
+    grid->addWidget(MakeCaption(QStringLiteral("Prozessor:"), DeviceLB), 1, 0);
     grid->addWidget(DeviceLB, 1, 1, 1, 3);
-    grid->addWidget(new QLabel(FlashTexts::ProgrammingCaption()), 2, 0);
+    grid->addWidget(MakeCaption(FlashTexts::ProgrammingCaption(), ProgramPB), 2, 0);
     grid->addWidget(ProgramPB, 2, 1);
     grid->addWidget(ProgramStatusLB, 2, 2, 1, 2);
-    grid->addWidget(new QLabel(FlashTexts::VerifyingCaption()), 3, 0);
+    grid->addWidget(MakeCaption(FlashTexts::VerifyingCaption(), VerifyPB), 3, 0);
     grid->addWidget(VerifyPB, 3, 1);
     grid->addWidget(VerifyStatusLB, 3, 2, 1, 2);
     grid->setColumnStretch(3, 1);

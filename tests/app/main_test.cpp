@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -10,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
@@ -527,7 +529,7 @@ TEST_F(MainWindow, MenusOfferTheirEntriesWithShortcuts)
                                "  &Neu Ctrl+N",
                                "  &Öffnen... Ctrl+O",
                                "  &Speichern Ctrl+S",
-                               "  &Speichern &unter... ",
+                               "  &Speichern unter... ",
                                "  &Binärdatei flashen... ",
                                "  &Beenden Alt+X",
                                "&Bearbeiten",
@@ -560,6 +562,24 @@ TEST_F(MainWindow, MenusOfferTheirEntriesWithShortcuts)
     EXPECT_EQ(targets, QStringList({"AT90S2313", "AT90S2323", "AT90S2333", "AT90S2343", "AT90S4414",
                                     "AT90S4433", "AT90S4434", "AT90S8515*", "AT90S8535", "ATtiny22",
                                     "ATtiny26", "ATmega103", "ATmega603"}));
+}
+
+// A screen reader saw unnamed text and tree controls, and "Speichern &unter...".
+TEST_F(MainWindow, AScreenReaderNamesTheControlsAndMenuItems)
+{
+    TMainFM& main = Window();
+    const std::pair<QWidget*, QString> controls[] = {
+        {main.Editor(), "Quelltext"}, {main.Listing(), "Listing"}, {main.Messages(), "Meldungen"}};
+    for (const auto& [control, name] : controls)
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name), name);
+    for (QAction* menu : main.menuBar()->actions()) {
+        const QAccessibleInterface* items = QAccessible::queryAccessibleInterface(menu->menu());
+        for (int i = 0; i < items->childCount(); ++i) {
+            const QString name = items->child(i)->text(QAccessible::Name);
+            EXPECT_FALSE(name.contains(QRegularExpression(QStringLiteral("&\\w"))))
+                << name.toStdString();
+        }
+    }
 }
 
 TEST_F(MainWindow, EditActionsFollowTheFocusedControl)

@@ -1,5 +1,6 @@
 #include "dialogs/flashstatus.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QLabel>
 #include <QProgressBar>
@@ -165,6 +166,32 @@ TEST_F(FlashDialog, ShowsEachStageBeforeTheBoardGoesOn)
         ASSERT_NE(seen, nullptr);
         EXPECT_LE(seen->Count, line.Frames().lastIndexOf(c.Before));
         Dialog.accept();
+    }
+}
+
+// Both bars were "Flashstatus" to a screen reader, and the values stood without their captions.
+TEST_F(FlashDialog, AScreenReaderNamesEachRow)
+{
+    const struct
+    {
+        const char* Control;
+        QString Name; // empty: the value it shows
+        QString Caption;
+    } rows[] = {{"BoardLB", "", "Flashgerät:"},
+                {"DeviceLB", "", "Prozessor:"},
+                {"ProgramPB", "Programmieren", "Programmieren:"},
+                {"VerifyPB", "Überprüfen", "Überprüfen:"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Control);
+        const QAccessibleInterface* control =
+            QAccessible::queryAccessibleInterface(Child<QWidget>(row.Control));
+        if (!row.Name.isEmpty()) {
+            EXPECT_EQ(control->text(QAccessible::Name), row.Name);
+        }
+        QStringList captions;
+        for (const auto& [caption, relation] : control->relations(QAccessible::Label))
+            captions << caption->text(QAccessible::Name);
+        EXPECT_TRUE(captions.contains(row.Caption)) << captions.join('|').toStdString();
     }
 }
 
