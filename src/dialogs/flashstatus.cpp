@@ -174,8 +174,8 @@ void TFlashFM::AfterShowTMTimer()
 bool TFlashFM::Confirm(const QString& question)
 {
     return FPrompts.Message({question, QStringLiteral("Warnung"),
-                             QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning, this}) ==
-           QMessageBox::Yes;
+                             QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning, this,
+                             true}) == QMessageBox::Yes;
 }
 
 void TFlashFM::ShowResult(QLabel* label, const QString& text)

@@ -98,6 +98,8 @@ protected:
         EXPECT_EQ(asked.Caption, QStringLiteral("Warnung"));
         EXPECT_EQ(asked.Buttons, QMessageBox::Yes | QMessageBox::No);
         EXPECT_EQ(asked.Icon, QMessageBox::Warning);
+        EXPECT_EQ(asked.Owner, &Dialog);
+        EXPECT_TRUE(asked.BesideOwner) << "the lines it asks about stay in sight";
     }
 
     TempDir Dir;
