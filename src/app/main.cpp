@@ -194,10 +194,14 @@ QAction* TMainFM::AddItem(QMenu* menu, const char* name, const QString& caption,
     return item;
 }
 
+// A screen reader can press a menu item while a modal dialog is open, which the mouse and the
+// keys cannot; the item then does nothing, so that no second dialog opens over the first.
 void TMainFM::OnClick(QAction* item, void (TMainFM::*handler)())
 {
-    connect(item, &QAction::triggered, this,
-            [this, handler] { Guarded([&] { (this->*handler)(); }); });
+    connect(item, &QAction::triggered, this, [this, handler] {
+        if (!QApplication::activeModalWidget())
+            Guarded([&] { (this->*handler)(); });
+    });
 }
 
 template <typename Handler> void TMainFM::Guarded(Handler handler)

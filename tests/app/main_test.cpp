@@ -15,12 +15,15 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include "dialogs/about.h"
 #include "dialogs/flashstatus.h"
+#include "dialogs/fusebits.h"
 #include "support/boardsim.h"
 #include "support/scriptedprompts.h"
 #include "support/tempdir.h"
@@ -580,6 +583,53 @@ TEST_F(MainWindow, AScreenReaderNamesTheControlsAndMenuItems)
                 << name.toStdString();
         }
     }
+}
+
+// With About open, a screen reader pressed "Fuse Bits..." and a second modal dialog opened on
+// top. While a modal dialog is open, no menu item acts.
+TEST_F(MainWindow, NoMenuItemActsWhileAModalDialogIsOpen)
+{
+    TMainFM& main = Window();
+    auto* about = new TAboutFM(&main);
+    auto* fuses = new TFuseBitsFM(&main, Prompts);
+    main.SetDialogs({nullptr, about, fuses});
+    main.show();
+    main.LoadDocument(Dir.Write("a.c", "int a;\r\n"));
+    Type(QStringLiteral("x")); // an entry of the recent files would ask to save
+    QAction* recent = main.findChild<QMenu*>(QStringLiteral("FileMI"))->actions().last();
+    const auto press = [](QAction* item) {
+        auto* menu = qobject_cast<QMenu*>(item->associatedObjects().value(0));
+        QAccessible::queryAccessibleInterface(menu)
+            ->child(int(menu->actions().indexOf(item)))
+            ->actionInterface()
+            ->doAction(QAccessibleActionInterface::pressAction());
+    };
+    QDialog* open = nullptr;
+    QStringList onTop; // each closed again, so that the test goes on
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        QWidget* top = QApplication::activeModalWidget();
+        if (open && top && top != open) {
+            onTop << top->objectName();
+            top->close();
+        }
+    });
+    closer.start(20);
+    for (QDialog* dialog : std::initializer_list<QDialog*>{about, fuses}) {
+        SCOPED_TRACE(dialog->objectName().toStdString());
+        QTimer::singleShot(0, dialog, [&] {
+            open = dialog;
+            for (const char* item : {"AboutMI", "FuseBitsMI", "FlashBinMI", "OpenMI", "CompileMI"})
+                press(Action(item));
+            press(recent);
+            open->reject();
+            open = nullptr;
+        });
+        Action(dialog == about ? "AboutMI" : "FuseBitsMI")->trigger();
+    }
+    EXPECT_EQ(onTop, QStringList());
+    EXPECT_TRUE(Prompts.OpenDialogs.empty());
+    EXPECT_TRUE(Prompts.SaveDialogs.empty());
 }
 
 TEST_F(MainWindow, EditActionsFollowTheFocusedControl)
