@@ -575,14 +575,13 @@ TEST_F(MainWindow, AScreenReaderNamesTheControlsAndMenuItems)
         {main.Editor(), "Quelltext"}, {main.Listing(), "Listing"}, {main.Messages(), "Meldungen"}};
     for (const auto& [control, name] : controls)
         EXPECT_EQ(QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name), name);
+    QStringList names;
     for (QAction* menu : main.menuBar()->actions()) {
         const QAccessibleInterface* items = QAccessible::queryAccessibleInterface(menu->menu());
-        for (int i = 0; i < items->childCount(); ++i) {
-            const QString name = items->child(i)->text(QAccessible::Name);
-            EXPECT_FALSE(name.contains(QRegularExpression(QStringLiteral("&\\w"))))
-                << name.toStdString();
-        }
+        for (int i = 0; i < items->childCount(); ++i)
+            names << items->child(i)->text(QAccessible::Name);
     }
+    EXPECT_EQ(names.filter(QRegularExpression(QStringLiteral("&\\w"))), QStringList());
 }
 
 // With About open, a screen reader pressed "Fuse Bits..." and a second modal dialog opened on
