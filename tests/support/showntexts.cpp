@@ -14,7 +14,7 @@ QString TextOf(const QWidget* widget)
         return label->text();
     if (const auto* status = qobject_cast<const QStatusBar*>(widget))
         return status->currentMessage();
-    const auto* bar = qobject_cast<const QProgressBar*>(widget);
+    const auto* bar = static_cast<const QProgressBar*>(widget);
     return bar->objectName() + QLatin1Char(' ') + QString::number(bar->value());
 }
 
@@ -24,15 +24,19 @@ ShownTexts::ShownTexts(QWidget& window, std::function<int()> count)
     : FCount(std::move(count))
 {
     for (QWidget* widget : window.findChildren<QWidget*>())
-        if (qobject_cast<QLabel*>(widget) || qobject_cast<QStatusBar*>(widget) ||
-            qobject_cast<QProgressBar*>(widget)) {
-            FWidgets.push_back(widget);
+        if (widget->inherits("QLabel") || widget->inherits("QStatusBar") ||
+            widget->inherits("QProgressBar")) {
+            FWatched.push_back({widget, {}, {}});
             widget->installEventFilter(this);
         }
-    FPainted.resize(FWidgets.size());
-    FShownNow.resize(FWidgets.size());
-    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, this,
-            &ShownTexts::Awake);
+    // The moment a window system takes what was painted.
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, this, [this] {
+        for (Watched& watched : FWatched)
+            if (watched.Painted != watched.Shown) {
+                watched.Shown = watched.Painted;
+                FLog.push_back({watched.Shown, FCount(), FClock.elapsed()});
+            }
+    });
     FClock.start();
 }
 
@@ -47,17 +51,8 @@ const ShownTexts::Shown* ShownTexts::Find(const QString& text) const
 bool ShownTexts::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Paint)
-        for (std::size_t i = 0; i < FWidgets.size(); ++i)
-            if (FWidgets[i] == watched)
-                FPainted[i] = TextOf(FWidgets[i]);
+        for (Watched& candidate : FWatched)
+            if (candidate.Widget == watched)
+                candidate.Painted = TextOf(candidate.Widget);
     return QObject::eventFilter(watched, event);
-}
-
-void ShownTexts::Awake()
-{
-    for (std::size_t i = 0; i < FWidgets.size(); ++i)
-        if (FPainted[i] != FShownNow[i]) {
-            FShownNow[i] = FPainted[i];
-            FLog.push_back({FShownNow[i], FCount(), FClock.elapsed()});
-        }
 }

@@ -5,15 +5,14 @@
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QString>
 
 class QWidget;
 
 // What a window system shows of a window's labels, progress bars and status bar, as opposed to
-// what the program only painted: Wayland takes a window's new frame when the event loop next
-// wakes up, so a text painted and then left behind by a blocking step shows only after it. Each
-// change of what is shown is kept with the time since the start and a count the test chooses,
-// such as the frames a board had received by then.
+// what the program only painted: Wayland takes a new frame when the event loop next wakes up, so
+// a text painted and then held back by a blocking step shows only after it. Each text that comes
+// on screen is kept with the time since the start and a count the test chooses, such as the
+// frames a board had received by then.
 class ShownTexts final : public QObject
 {
 public:
@@ -33,12 +32,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Awake();
+    struct Watched
+    {
+        QWidget* Widget;
+        QString Painted, Shown;
+    };
 
     std::function<int()> FCount;
     QElapsedTimer FClock;
-    std::vector<QWidget*> FWidgets;
-    std::vector<QString> FPainted; // per widget
-    std::vector<QString> FShownNow;
+    std::vector<Watched> FWatched;
     std::vector<Shown> FLog;
 };
