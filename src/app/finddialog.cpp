@@ -77,7 +77,7 @@ QLayout* FindDialog::CreateFields()
     if (FKind == Kind::Replace)
         ReplaceWithED = MakeField(grid, 1, QStringLiteral("Ersetzen &durch:"));
     WholeWordCB = new QCheckBox(QStringLiteral("Nur &ganzes Wort suchen"));
-    MatchCaseCB = new QCheckBox(QStringLiteral("&Groß-/Kleinschreibung"));
+    MatchCaseCB = new QCheckBox(QStringLiteral("Groß-/&Kleinschreibung"));
     auto* column = new QVBoxLayout;
     column->addLayout(grid);
     column->addSpacing(8);

@@ -38,6 +38,8 @@ constexpr int ClientHeight = 432;
 constexpr int ListingWidth = 160;
 constexpr int MessagesHeight = 100;
 constexpr int SplitterWidth = 3;
+constexpr int MinimumPaneSize = 30;
+constexpr int CaretPanelWidth = 65;
 
 QFont SourceFont()
 {
@@ -139,22 +141,36 @@ void TMainFM::CreateControls()
 {
     EditorRE = MakeTextControl("EditorRE", false);
     ListingRE = MakeTextControl("ListingRE", true);
-    ListingRE->setMinimumWidth(30);
     MsgLV = MakeMessageList();
+    // What a screen reader calls them; it saw plain text and tree controls.
+    EditorRE->setAccessibleName(QStringLiteral("Quelltext"));
+    ListingRE->setAccessibleName(QStringLiteral("Listing"));
+    MsgLV->setAccessibleName(QStringLiteral("Meldungen"));
     SourceSP = MakeSplitter("SourceSP", Qt::Horizontal, EditorRE, ListingRE);
     MessagesSP = MakeSplitter("MessagesSP", Qt::Vertical, SourceSP, MsgLV);
+    // Dragged past its last 30 pixels only the listing collapses, and dragging back opens it:
+    // the source and the message list stay.
+    EditorRE->setMinimumWidth(MinimumPaneSize);
+    ListingRE->setMinimumWidth(MinimumPaneSize);
+    SourceSP->setMinimumHeight(MinimumPaneSize);
+    MsgLV->setMinimumHeight(MinimumPaneSize);
+    SourceSP->setCollapsible(0, false);
+    MessagesSP->setChildrenCollapsible(false);
     SourceSP->setSizes({ClientWidth - ListingWidth - SplitterWidth, ListingWidth});
     MessagesSP->setSizes({ClientHeight - MessagesHeight, MessagesHeight});
     setCentralWidget(MessagesSP);
 
-    constexpr int panelWidths[3] = {65, 75, 50};
+    // At least their design widths, and wider where a large font or a long file needs it: a
+    // caret panel cut off on its left showed plainly wrong line numbers.
+    constexpr int panelWidths[3] = {CaretPanelWidth, 75, 50};
     for (int i = 0; i < 3; ++i) {
         MainSBPanels[i] = new QLabel;
-        MainSBPanels[i]->setFixedWidth(panelWidths[i]);
+        MainSBPanels[i]->setMinimumWidth(panelWidths[i]);
         MainSBPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         statusBar()->addWidget(MainSBPanels[i]);
     }
     MainSBPanels[0]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    MainSBPanels[0]->setAccessibleDescription(QStringLiteral("Zeile: Spalte"));
     statusBar()->setSizeGripEnabled(false);
 
     connect(EditorRE, &QPlainTextEdit::textChanged, this, &TMainFM::EditorREChange);
@@ -187,10 +203,14 @@ QAction* TMainFM::AddItem(QMenu* menu, const char* name, const QString& caption,
     return item;
 }
 
+// A screen reader can press a menu item while a modal dialog is open, which the mouse and the
+// keys cannot; the item then does nothing, so that no second dialog opens over the first.
 void TMainFM::OnClick(QAction* item, void (TMainFM::*handler)())
 {
-    connect(item, &QAction::triggered, this,
-            [this, handler] { Guarded([&] { (this->*handler)(); }); });
+    connect(item, &QAction::triggered, this, [this, handler] {
+        if (!QApplication::activeModalWidget())
+            Guarded([&] { (this->*handler)(); });
+    });
 }
 
 template <typename Handler> void TMainFM::Guarded(Handler handler)
@@ -229,7 +249,8 @@ void TMainFM::CreateFileMenu()
     FileMI->addSeparator()->setObjectName(QStringLiteral("N1"));
     OnClick(AddItem(FileMI, "SaveMI", QStringLiteral("&Speichern"), Qt::CTRL | Qt::Key_S),
             &TMainFM::SaveMIClick);
-    OnClick(AddItem(FileMI, "SaveAsMI", QStringLiteral("&Speichern &unter...")),
+    // One access key, as the menu uses only the first: a second "&" was read out as one.
+    OnClick(AddItem(FileMI, "SaveAsMI", QStringLiteral("&Speichern unter...")),
             &TMainFM::SaveAsMIClick);
     FileMI->addSeparator()->setObjectName(QStringLiteral("N7"));
     OnClick(AddItem(FileMI, "FlashBinMI", QStringLiteral("&Binärdatei flashen...")),

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QScopeGuard>
 
@@ -101,8 +102,12 @@ QAction* TRegMru::AppendItem()
     return item;
 }
 
+// Like the window's other menu items, an entry pressed by a screen reader while a modal dialog is
+// open does nothing.
 void TRegMru::ClickFromMenu(QAction* item)
 {
+    if (QApplication::activeModalWidget())
+        return;
     try {
         ItemClick(item);
     } catch (const std::exception& error) {

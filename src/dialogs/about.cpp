@@ -1,17 +1,14 @@
 #include "dialogs/about.h"
 
-#include <functional>
-#include <utility>
-
 #include <QDesktopServices>
 #include <QDialogButtonBox>
-#include <QEvent>
 #include <QFrame>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include "dialogs/linklabel.h"
 
 const QString TAboutFM::WebAddress = QStringLiteral("https://www.tarnwick.example/quennor/");
 const QString TAboutFM::MailAddress = QStringLiteral("quennor@tarnwick.example");
@@ -42,50 +39,13 @@ QLabel* MakeLabel(const QString& text, const char* name)
     return label;
 }
 
-QLabel* MakeLink(const QString& text, const char* name)
+LinkLabel* MakeLink(const QString& text, const char* name)
 {
-    QLabel* label = MakeLabel(text, name);
-    label->setStyleSheet(QStringLiteral("color: blue; text-decoration: underline;"));
-    label->setCursor(Qt::PointingHandCursor);
-    return label;
+    auto* link = new LinkLabel(text);
+    link->setObjectName(QLatin1String(name));
+    link->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    return link;
 }
-
-// Clicks on a plain label, which has no clicked signal of its own. A click is a left press and
-// its release over the label, as on a button: a release elsewhere takes the click back.
-class ClickFilter final : public QObject
-{
-public:
-    ClickFilter(QLabel* label, std::function<void()> onClick)
-        : QObject(label)
-        , Label(label)
-        , OnClick(std::move(onClick))
-    {
-        label->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        const auto type = event->type();
-        if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease)
-            return QObject::eventFilter(watched, event);
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() != Qt::LeftButton)
-            return true;
-        const bool over = Label->rect().contains(mouse->position().toPoint());
-        if (type == QEvent::MouseButtonPress) {
-            Pressed = over;
-        } else if (std::exchange(Pressed, false) && over) {
-            OnClick();
-        }
-        return true;
-    }
-
-private:
-    QLabel* Label;
-    std::function<void()> OnClick;
-    bool Pressed = false;
-};
 
 } // namespace
 
@@ -130,14 +90,16 @@ TAboutFM::TAboutFM(QWidget* owner)
     CopyrightLB = MakeLabel(QStringLiteral("© 2026 Tarnwick"), "CopyrightLB");
     WebLB = MakeLink(WebAddress, "WebLB");
     MailLB = MakeLink(MailAddress, "MailLB");
-    new ClickFilter(WebLB, [this] { WebLBClick(); });
-    new ClickFilter(MailLB, [this] { MailLBClick(); });
+    connect(WebLB, &LinkLabel::Clicked, this, &TAboutFM::WebLBClick);
+    connect(MailLB, &LinkLabel::Clicked, this, &TAboutFM::MailLBClick);
 
     auto* bevel = new QFrame;
     bevel->setFrameShape(QFrame::HLine);
     bevel->setFrameShadow(QFrame::Sunken);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
     buttons->setCenterButtons(true);
+    OKBT = buttons->button(QDialogButtonBox::Ok);
+    OKBT->setObjectName(QStringLiteral("OKBT"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
     auto* layout = new QVBoxLayout(this);
@@ -150,6 +112,8 @@ TAboutFM::TAboutFM(QWidget* owner)
     layout->addWidget(MailLB, 0, Qt::AlignHCenter);
     layout->addWidget(bevel);
     layout->addWidget(buttons);
+    setTabOrder(OKBT, WebLB);
+    setTabOrder(WebLB, MailLB);
     setFixedSize(sizeHint().expandedTo(QSize(262, 178)));
 }
 
@@ -163,6 +127,7 @@ void TAboutFM::setVisible(bool visible)
 void TAboutFM::FormShow()
 {
     VersionLB->setText(VersionText(GetVersionInfo()));
+    OKBT->setFocus(); // Enter presses OK until Tab has gone to a link
 }
 
 // A link that cannot be opened is not reported: the address stays readable in the dialog.

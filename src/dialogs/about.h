@@ -6,7 +6,9 @@
 #include <QDialog>
 #include <QStringView>
 
+class LinkLabel;
 class QLabel;
+class QPushButton;
 
 // A program's version record: file and product version, each as four 16-bit parts held in two
 // 32-bit values (major << 16 | minor, release << 16 | build).
@@ -53,6 +55,7 @@ private:
     QLabel* TitleLB = nullptr;
     QLabel* VersionLB = nullptr;
     QLabel* CopyrightLB = nullptr;
-    QLabel* WebLB = nullptr;
-    QLabel* MailLB = nullptr;
+    LinkLabel* WebLB = nullptr;
+    LinkLabel* MailLB = nullptr;
+    QPushButton* OKBT = nullptr;
 };

@@ -1,7 +1,6 @@
 #include "dialogs/flashstatus.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -11,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/prompts.h"
+#include "dialogs/shownow.h"
 #include "programmer/flashpass.h"
 #include "programmer/flashtexts.h"
 
@@ -35,9 +35,20 @@ QLabel* MakeValue(const char* name)
     return label;
 }
 
-void ProcessPendingMessages()
+// A row's caption, tied to the control it names, so that a screen reader says what a value is.
+QLabel* MakeCaption(const QString& text, QWidget* value)
 {
-    QCoreApplication::processEvents();
+    auto* caption = new QLabel(text);
+    caption->setBuddy(value);
+    return caption;
+}
+
+// A progress row is named by its caption without the colon; its status label says that too.
+void NameProgressRow(QProgressBar* bar, QLabel* status, const QString& caption)
+{
+    const QString name = QString(caption).remove(QLatin1Char(':'));
+    bar->setAccessibleName(name);
+    status->setAccessibleDescription(name);
 }
 
 } // namespace
@@ -69,20 +80,22 @@ void TFlashFM::CreateControls()
         VerifyStatusLB->fontMetrics().horizontalAdvance(FlashTexts::WriteError(131070));
     ProgramStatusLB->setMinimumWidth(statusWidth);
     VerifyStatusLB->setMinimumWidth(statusWidth);
+    NameProgressRow(ProgramPB, ProgramStatusLB, FlashTexts::ProgrammingCaption());
+    NameProgressRow(VerifyPB, VerifyStatusLB, FlashTexts::VerifyingCaption());
 
     auto* status = new QGroupBox(QStringLiteral("Flashstatus"));
     status->setObjectName(QStringLiteral("StatusGB"));
     auto* grid = new QGridLayout(status);
     grid->setColumnMinimumWidth(0, 88);
     grid->setColumnMinimumWidth(2, 150);
-    grid->addWidget(new QLabel(QStringLiteral("Flashgerät:")), 0, 0);
+    grid->addWidget(MakeCaption(QStringLiteral("Flashgerät:"), BoardLB), 0, 0);
     grid->addWidget(BoardLB, 0, 1, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Prozessor:")), 1, 0);
+    grid->addWidget(MakeCaption(QStringLiteral("Prozessor:"), DeviceLB), 1, 0);
     grid->addWidget(DeviceLB, 1, 1, 1, 3);
-    grid->addWidget(new QLabel(FlashTexts::ProgrammingCaption()), 2, 0);
+    grid->addWidget(MakeCaption(FlashTexts::ProgrammingCaption(), ProgramPB), 2, 0);
     grid->addWidget(ProgramPB, 2, 1);
     grid->addWidget(ProgramStatusLB, 2, 2, 1, 2);
-    grid->addWidget(new QLabel(FlashTexts::VerifyingCaption()), 3, 0);
+    grid->addWidget(MakeCaption(FlashTexts::VerifyingCaption(), VerifyPB), 3, 0);
     grid->addWidget(VerifyPB, 3, 1);
     grid->addWidget(VerifyStatusLB, 3, 2, 1, 2);
     grid->setColumnStretch(3, 1);
@@ -98,7 +111,8 @@ void TFlashFM::CreateControls()
     layout->setContentsMargins(4, 4, 4, 8);
     layout->addWidget(status);
     layout->addWidget(OKBT, 0, Qt::AlignHCenter);
-    setFixedSize(sizeHint().expandedTo(QSize(436, 165)));
+    FShowSize = sizeHint().expandedTo(QSize(436, 165));
+    setFixedSize(FShowSize);
 }
 
 void TFlashFM::SetImage(const QString& fileName, std::int8_t target)
@@ -116,6 +130,7 @@ void TFlashFM::setVisible(bool visible)
 
 void TFlashFM::FormShow()
 {
+    setFixedSize(FShowSize); // only a showing that needs the access hint grows
     OKBT->setEnabled(false);
     BoardLB->setText(FlashTexts::Searching());
     DeviceLB->setText(QStringLiteral("Unbekannt"));
@@ -159,20 +174,21 @@ void TFlashFM::AfterShowTMTimer()
 bool TFlashFM::Confirm(const QString& question)
 {
     return FPrompts.Message({question, QStringLiteral("Warnung"),
-                             QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning, this}) ==
-           QMessageBox::Yes;
+                             QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning, this,
+                             true}) == QMessageBox::Yes;
 }
 
 void TFlashFM::ShowResult(QLabel* label, const QString& text)
 {
     label->setText(text);
-    ProcessPendingMessages();
+    ShowNow({label});
 }
 
 void TFlashFM::ShowFound(const QString& board, const QString& device)
 {
     BoardLB->setText(board);
-    ShowResult(DeviceLB, device);
+    DeviceLB->setText(device);
+    ShowNow({BoardLB, DeviceLB});
 }
 
 // The whole pass; true when the dialog stays open for the user to read what went wrong.
@@ -193,6 +209,15 @@ bool TFlashFM::Flash()
         FlashProgress(phase, percent, remaining);
     };
     const FlashResult result = pass.Run(FFileName, PortChoice{-1, {}, FPortOpener}, FTarget);
+    const bool keepOpen = ShowOutcome(result);
+    // Only now the board is asked to leave programming mode, which takes seconds when it does not
+    // answer; the user reads meanwhile why the pass stopped.
+    pass.Disconnect();
+    return keepOpen;
+}
+
+bool TFlashFM::ShowOutcome(const FlashResult& result)
+{
     switch (result.Outcome) {
     case FlashResult::Unreadable:
         FPrompts.Message(
@@ -227,5 +252,5 @@ void TFlashFM::FlashProgress(FlashPhase phase, double percent, const QString& re
     QLabel* label = verifying ? VerifyStatusLB : ProgramStatusLB;
     bar->setValue(std::min(int(percent), 100));
     label->setText(remaining);
-    ProcessPendingMessages();
+    ShowNow({bar, label});
 }

@@ -12,6 +12,7 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 enum class FlashPhase;
+struct FlashResult;
 
 // The flash dialog: once shown, loads a binary image, finds the board, programs the chip and
 // verifies it, reporting each stage in its labels. It closes itself on success and waits for
@@ -43,6 +44,7 @@ private:
     void FormShow();
     void AfterShowTMTimer();
     bool Flash();
+    bool ShowOutcome(const FlashResult& result);
     bool Confirm(const QString& question);
     void ShowFound(const QString& board, const QString& device);
     void FlashProgress(FlashPhase phase, double percent, const QString& remaining);
@@ -53,6 +55,7 @@ private:
     QString FFileName;
     std::int8_t FTarget = 0;
     bool FRunning = false;
+    QSize FShowSize;
     PortOpener FPortOpener;
 
     QLabel* BoardLB = nullptr;

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/prompts.h"
+#include "dialogs/shownow.h"
 #include "programmer/flashtexts.h"
 #include "programmer/fuses.h"
 
@@ -89,7 +90,8 @@ void TFuseBitsFM::CreateControls()
     layout->setContentsMargins(4, 6, 4, 0);
     layout->addLayout(top);
     layout->addWidget(FuseSB);
-    setFixedSize(sizeHint().expandedTo(QSize(298, 241)));
+    FShowSize = sizeHint().expandedTo(QSize(298, 241));
+    setFixedSize(FShowSize);
 
     connect(UnlockBT, &QPushButton::clicked, this, &TFuseBitsFM::UnlockBTClick);
     connect(ReadBT, &QPushButton::clicked, this, &TFuseBitsFM::ReadBTClick);
@@ -109,6 +111,7 @@ void TFuseBitsFM::setVisible(bool visible)
 
 void TFuseBitsFM::FormShow()
 {
+    setFixedSize(FShowSize); // only a showing that needs the access hint grows
     for (int bit = 0; bit < 8; ++bit)
         if (OpenFuseBits.Low >> bit & 1)
             LowCB[bit]->setEnabled(true);
@@ -131,10 +134,12 @@ void TFuseBitsFM::UnlockBTClick()
         box->setEnabled(true);
 }
 
+// The handlers process no user input: a click must not start a second exchange inside the one
+// that runs.
 void TFuseBitsFM::SetStatus(const QString& text)
 {
     FuseSB->showMessage(text);
-    FuseSB->repaint();
+    ShowNow({FuseSB}, QEventLoop::ExcludeUserInputEvents);
 }
 
 void TFuseBitsFM::ShowFailure(const FuseResult& result)
@@ -165,10 +170,10 @@ void TFuseBitsFM::ReadBTClick()
     if (!ConnectTiny26(fuses))
         return;
     const FuseResult read = fuses.Read(bytes);
-    SetStatus(read.Text);
     if (!read.Ok)
-        return;
+        return SetStatus(read.Text);
     ShowTicks(bytes.Low, bytes.High);
+    SetStatus(read.Text);
     WriteBT->setEnabled(true);
 }
 

@@ -49,6 +49,7 @@ private:
 
     Prompts& FPrompts;
     PortOpener FPortOpener;
+    QSize FShowSize;
     std::array<QCheckBox*, 8> LowCB{};  // index = bit: L0CB .. L7CB
     std::array<QCheckBox*, 5> HighCB{}; // index = bit: H0CB .. H4CB
     QPushButton* UnlockBT = nullptr;

@@ -16,6 +16,8 @@ struct MessageSpec
     QMessageBox::StandardButtons Buttons = QMessageBox::Ok;
     QMessageBox::Icon Icon = QMessageBox::NoIcon;
     QWidget* Owner = nullptr; // none: a box of its own, owned by no window
+    // Placed beside the owner's window rather than over it, where it asks about what it shows.
+    bool BesideOwner = false;
 };
 
 // One entry of a file dialog's type list: the text shown and the pattern it lists.

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QScreen>
 
 namespace {
 
@@ -48,12 +49,48 @@ private:
     Prompts& FRefusals;
 };
 
+// Below the owner's window, or above it where the screen ends below; where neither has room,
+// the box stays where the window system puts it.
+void PlaceBeside(QWidget& box, const QWidget& owner)
+{
+    const QRect beside = owner.frameGeometry();
+    const QRect screen = owner.screen()->availableGeometry();
+    const QSize size = box.frameGeometry().size();
+    int top = beside.bottom() + 1;
+    if (top + size.height() > screen.bottom() + 1)
+        top = beside.top() - size.height();
+    if (top < screen.top())
+        return;
+    box.move(qBound(screen.left(), beside.center().x() - size.width() / 2,
+                    screen.right() + 1 - size.width()),
+             top);
+}
+
+// A box that asks about what its owner shows leaves the owner in sight.
+class BesideOwnerBox final : public QMessageBox
+{
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        QMessageBox::showEvent(event); // which gives the box its size
+        PlaceBeside(*this, *parentWidget()->window());
+    }
+};
+
 } // namespace
 
 std::unique_ptr<QMessageBox> QtPrompts::MakeMessageBox(const MessageSpec& request)
 {
-    auto box = std::make_unique<QMessageBox>(request.Icon, request.Caption, request.Text,
-                                             request.Buttons, request.Owner);
+    std::unique_ptr<QMessageBox> box;
+    if (request.BesideOwner && request.Owner)
+        box = std::make_unique<BesideOwnerBox>(request.Icon, request.Caption, request.Text,
+                                               request.Buttons, request.Owner);
+    else
+        box = std::make_unique<QMessageBox>(request.Icon, request.Caption, request.Text,
+                                            request.Buttons, request.Owner);
     // The texts carry file names, and a name such as "<b>x</b>.c" would otherwise be taken for
     // markup and shown as another name.
     box->setTextFormat(Qt::PlainText);

@@ -66,26 +66,19 @@ std::vector<Range> PartsToReplace(QStringView text, Range selection, const Searc
     return parts;
 }
 
-// Replaces the parts in one edit block, opened only for a real change; returns where the last
-// replacement ends.
-int Replace(QTextDocument& document, QStringView text, const std::vector<Range>& parts,
-            const QString& replacement)
+// Replaces the parts in one edit block; returns where the last replacement ends.
+int Replace(QTextDocument& document, const std::vector<Range>& parts, const QString& replacement)
 {
     QTextCursor edit(&document);
-    bool changed = false;
     qsizetype shift = 0;
+    edit.beginEditBlock();
     for (const auto& [start, end] : parts) {
-        if (text.sliced(start, end - start) != replacement) {
-            if (!std::exchange(changed, true))
-                edit.beginEditBlock();
-            edit.setPosition(int(start + shift));
-            edit.setPosition(int(end + shift), QTextCursor::KeepAnchor);
-            edit.insertText(replacement);
-        }
+        edit.setPosition(int(start + shift));
+        edit.setPosition(int(end + shift), QTextCursor::KeepAnchor);
+        edit.insertText(replacement);
         shift += replacement.size() - (end - start);
     }
-    if (changed)
-        edit.endEditBlock();
+    edit.endEditBlock();
     return int(parts.back().second + shift);
 }
 
@@ -115,7 +108,7 @@ QTextCursor ReplaceAndFind(QTextCursor caret, const SearchOptions& options,
 {
     QTextDocument& document = *caret.document();
     if (!all) {
-        if (caret.hasSelection() && caret.selectedText() != replacement)
+        if (caret.hasSelection())
             caret.insertText(replacement);
         caret.setPosition(caret.selectionEnd());
         const QTextCursor match = FindForward(document, caret.position(), options);
@@ -127,7 +120,7 @@ QTextCursor ReplaceAndFind(QTextCursor caret, const SearchOptions& options,
     const std::vector<Range> parts =
         PartsToReplace(text, {caret.selectionStart(), caret.selectionEnd()}, options, replacement);
     if (!parts.empty())
-        caret.setPosition(Replace(document, text, parts, replacement));
+        caret.setPosition(Replace(document, parts, replacement));
     caret.setPosition(caret.selectionEnd());
     return caret;
 }

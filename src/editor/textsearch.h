@@ -23,7 +23,7 @@ QTextCursor FindForward(const QTextDocument& document, int position, const Searc
 // What the replace dialog's buttons do: the caret's selection is replaced, whatever it holds,
 // and the search goes on from the end of the insertion; with all, every later occurrence is
 // replaced the same way, each exactly once, in one undo step. Returns the next occurrence
-// selected, or the caret after the last replacement when there is none. Parts that already
-// hold the replacement stay untouched, so that a replace changing nothing is no edit.
+// selected, or the caret after the last replacement when there is none. Every replacement is an
+// edit, also one by the text it replaces; only a replace that found nothing to replace is none.
 QTextCursor ReplaceAndFind(QTextCursor caret, const SearchOptions& options,
                            const QString& replacement, bool all);

@@ -18,7 +18,7 @@ FlashResult FlashPass::Run(const QString& fileName, const PortChoice& port,
 FlashResult FlashPass::Run(const FlashImage& image, const PortChoice& port,
                            std::optional<int> target)
 {
-    TAVRFlash link(port.Opener());
+    TAVRFlash& link = FLink.emplace(port.Opener());
     Follow(link);
     const int imageWords = int(image.Words.size());
     if (std::optional<FlashResult> end = Open(link, port, target, imageWords))
@@ -31,7 +31,7 @@ FlashResult FlashPass::Run(const FlashImage& image, const PortChoice& port,
 FlashResult FlashPass::Verify(const FlashImage& image, const PortChoice& port,
                               std::optional<int> target)
 {
-    TAVRFlash link(port.Opener());
+    TAVRFlash& link = FLink.emplace(port.Opener());
     Follow(link);
     const int imageWords = int(image.Words.size());
     if (std::optional<FlashResult> end = Open(link, port, target, imageWords))
@@ -42,7 +42,7 @@ FlashResult FlashPass::Verify(const FlashImage& image, const PortChoice& port,
 FlashResult FlashPass::Read(const PortChoice& port, std::optional<int> target, int words,
                             std::vector<std::uint16_t>& flash)
 {
-    TAVRFlash link(port.Opener());
+    TAVRFlash& link = FLink.emplace(port.Opener());
     Follow(link);
     if (std::optional<FlashResult> end = Open(link, port, target, 0))
         return *end;

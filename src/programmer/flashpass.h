@@ -7,9 +7,9 @@
 
 #include <QString>
 
+#include "programmer/avrflash2.h"
 #include "programmer/portchoice.h"
 
-class TAVRFlash;
 struct FlashImage;
 struct PortAttempt;
 
@@ -44,7 +44,9 @@ struct FlashResult
 // board, identify the chip, ask before flashing a chip other than the target or an image larger
 // than its flash, erase and write, read back and compare. quennor-flash also compares or reads
 // the flash alone. It shows nothing itself: it reports through its callbacks, called on the
-// caller's thread, and its result.
+// caller's thread, and its result. The chip stays in programming mode until Disconnect or the end
+// of the object, so that the caller can say how the pass ended before the board is asked to leave
+// it, which takes seconds without its answer.
 class FlashPass final
 {
 public:
@@ -73,6 +75,8 @@ public:
     // The first words of the flash (the whole flash for -1, at most the whole) into flash.
     FlashResult Read(const PortChoice& port, std::optional<int> target, int words,
                      std::vector<std::uint16_t>& flash);
+    // Takes the chip out of programming mode and gives the port back.
+    void Disconnect() { FLink.reset(); }
 
 private:
     bool Ask(const QString& question) const { return OnQuestion && OnQuestion(question); }
@@ -87,4 +91,5 @@ private:
     FlashResult Compare(TAVRFlash& link, const std::vector<std::uint16_t>& image, int count);
 
     FlashPhase FPhase = FlashPhase::Programming;
+    std::optional<TAVRFlash> FLink;
 };

@@ -1,5 +1,7 @@
 #include "programmer/fuses.h"
 
+#include <utility>
+
 #include <QThread>
 
 #include "programmer/devicetable.h"
@@ -33,10 +35,8 @@ FuseResult FuseAccess::Connect()
     if (!FLink.Connect(FPort.ConnectPort()))
         return {false, FlashTexts::NotFound(), FLink.DeniedDevice,
                 FLink.CancelRequested && FLink.CancelRequested()};
-    if (FLink.Device != ATtiny26) {
-        FLink.Disconnect();
+    if (FLink.Device != ATtiny26)
         return Failed(FlashTexts::NotATtiny26());
-    }
     return {true};
 }
 
@@ -58,7 +58,14 @@ FuseResult FuseAccess::Write(FuseBytes fuses)
     QThread::msleep(BurnMilliseconds);
     const bool high =
         FLink.WriteInstruction(0xAC, 0xA8, 0x00, std::uint8_t(fuses.High | UnusedHighBits));
-    QThread::msleep(BurnMilliseconds);
+    FBurning = true;
     return high ? FuseResult{true, FlashTexts::FusesWritten()}
                 : Failed(FlashTexts::HighFuseUnwritable());
+}
+
+void FuseAccess::Disconnect()
+{
+    if (std::exchange(FBurning, false))
+        QThread::msleep(BurnMilliseconds);
+    FLink.Disconnect();
 }

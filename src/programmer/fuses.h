@@ -41,8 +41,9 @@ struct FuseResult
 };
 
 // The fuse operations as the fuse bits dialog and quennor-flash run them, on one link that is
-// disconnected when the object goes. Only the ATtiny26's instructions are known, whatever the
-// chosen target.
+// disconnected by Disconnect or when the object goes, so that the caller can say how a step
+// ended while the chip is still in programming mode. Only the ATtiny26's instructions are known,
+// whatever the chosen target.
 class FuseAccess final
 {
 public:
@@ -50,15 +51,20 @@ public:
     // onPortTried told of each port tried.
     explicit FuseAccess(const PortChoice& port, std::function<bool()> cancelRequested = {},
                         std::function<void(const PortAttempt&)> onPortTried = {});
+    ~FuseAccess() { Disconnect(); }
 
     // Finds the board and checks that it holds an ATtiny26; the other steps need this first.
     FuseResult Connect();
     FuseResult Read(FuseBytes& fuses);
     // The low byte first, then the high byte with bits 7..5 set; the chip needs a pause after
-    // each. A failed low byte leaves the high byte alone.
+    // each, the one after the high byte comes with Disconnect. A failed low byte leaves the high
+    // byte alone.
     FuseResult Write(FuseBytes fuses);
+    // Takes the chip out of programming mode, once it has burnt a byte just written.
+    void Disconnect();
 
 private:
     PortChoice FPort;
     TAVRFlash FLink;
+    bool FBurning = false;
 };

@@ -2,21 +2,28 @@
 
 #include <sys/stat.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include "dialogs/about.h"
 #include "dialogs/flashstatus.h"
+#include "dialogs/fusebits.h"
 #include "support/boardsim.h"
 #include "support/scriptedprompts.h"
 #include "support/tempdir.h"
@@ -310,6 +317,22 @@ TEST_F(MainWindow, CaretPanelShowsLineAndColumnOfTheSelectionStart)
     EXPECT_EQ(main.StatusPanel(0), QStringLiteral("2:  3 "));
 }
 
+// At line 833 107 the 65-pixel panel showed "3107:  36 ", cut off on its left.
+TEST_F(MainWindow, CaretPanelIsWideEnoughForItsText)
+{
+    TMainFM& main = Window();
+    main.show();
+    QLabel* panel = main.statusBar()->findChildren<QLabel*>().value(0);
+    QFont large = panel->font();
+    large.setPixelSize(30);
+    panel->setFont(large);
+    main.Editor()->setPlainText(QString(999, QLatin1Char('\n')) + QStringLiteral("abc"));
+    main.Editor()->moveCursor(QTextCursor::End);
+    QApplication::processEvents();
+    EXPECT_EQ(panel->text(), QStringLiteral("1000:  4 "));
+    EXPECT_GE(panel->contentsRect().width(), panel->fontMetrics().horizontalAdvance(panel->text()));
+}
+
 TEST_F(MainWindow, TargetComesFromMenuChoiceAndFromTheDirectiveOnEveryLoad)
 {
     TMainFM& main = Window();
@@ -431,6 +454,37 @@ TEST_F(MainWindow, ListingPaneStartsAt160PixelsAndTogglesThroughTheHiddenViewMen
     EXPECT_TRUE(show->isChecked());
 }
 
+// Only the listing collapses, and it opens again; the editor, the source area and the message
+// list keep their 30 pixels however far their splitter is dragged.
+TEST_F(MainWindow, DraggingASplitterHidesOnlyTheListing)
+{
+    TMainFM& main = Window();
+    main.show();
+    auto* source = main.findChild<QSplitter*>(QStringLiteral("SourceSP"));
+    auto* messages = main.findChild<QSplitter*>(QStringLiteral("MessagesSP"));
+    const struct
+    {
+        QSplitter* Splitter;
+        int By;
+        int Pane, Least, Most; // the size the pane ends with
+    } drags[] = {
+        {source, -1000, 0, 30, 30},   {source, 1000, 1, 0, 0},     {source, -300, 1, 290, 310},
+        {messages, -1000, 0, 30, 30}, {messages, 1000, 1, 30, 30},
+    };
+    for (const auto& d : drags) {
+        SCOPED_TRACE(d.Splitter->objectName().toStdString() + ' ' + std::to_string(d.By));
+        QSplitterHandle* handle = d.Splitter->handle(1);
+        const QPoint from = handle->rect().center();
+        const QPoint to = from + (d.Splitter->orientation() == Qt::Horizontal ? QPoint(d.By, 0)
+                                                                              : QPoint(0, d.By));
+        QTest::mousePress(handle, Qt::LeftButton, {}, from);
+        QTest::mouseMove(handle, to);
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, to);
+        EXPECT_GE(d.Splitter->sizes()[d.Pane], d.Least);
+        EXPECT_LE(d.Splitter->sizes()[d.Pane], d.Most);
+    }
+}
+
 TEST_F(MainWindow, ListingOptionAndPaneContents)
 {
     TMainFM& main = Window();
@@ -468,7 +522,7 @@ TEST_F(MainWindow, MenusOfferTheirEntriesWithShortcuts)
                                "  &Neu Ctrl+N",
                                "  &Öffnen... Ctrl+O",
                                "  &Speichern Ctrl+S",
-                               "  &Speichern &unter... ",
+                               "  &Speichern unter... ",
                                "  &Binärdatei flashen... ",
                                "  &Beenden Alt+X",
                                "&Bearbeiten",
@@ -503,6 +557,55 @@ TEST_F(MainWindow, MenusOfferTheirEntriesWithShortcuts)
     EXPECT_EQ(targets, QStringList({"AT90S2313", "AT90S2323", "AT90S2333", "AT90S2343", "AT90S4414",
                                     "AT90S4433", "AT90S4434", "AT90S8515*", "AT90S8535", "ATtiny22",
                                     "ATtiny26", "ATmega103", "ATmega603"}));
+}
+
+// A screen reader saw unnamed text and tree controls, and "Speichern &unter...".
+TEST_F(MainWindow, AScreenReaderNamesTheControlsAndMenuItems)
+{
+    TMainFM& main = Window();
+    const std::pair<QWidget*, QString> controls[] = {
+        {main.Editor(), "Quelltext"}, {main.Listing(), "Listing"}, {main.Messages(), "Meldungen"}};
+    for (const auto& [control, name] : controls)
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name), name);
+    QStringList names;
+    for (QAction* menu : main.menuBar()->actions()) {
+        const QAccessibleInterface* items = QAccessible::queryAccessibleInterface(menu->menu());
+        for (int i = 0; i < items->childCount(); ++i)
+            names << items->child(i)->text(QAccessible::Name);
+    }
+    EXPECT_EQ(names.filter(QRegularExpression(QStringLiteral("&\\w"))), QStringList());
+}
+
+// With About open, a screen reader pressed "Fuse Bits..." and a second modal dialog opened on
+// top. While a modal dialog is open, no menu item acts.
+TEST_F(MainWindow, NoMenuItemActsWhileAModalDialogIsOpen)
+{
+    TMainFM& main = Window();
+    auto* about = new TAboutFM(&main);
+    main.SetDialogs({nullptr, about, new TFuseBitsFM(&main, Prompts)});
+    main.LoadDocument(Dir.Write("a.c", "int a;\r\n"));
+    Type(QStringLiteral("x")); // so that a recent file's entry would ask to save
+    QAction* recent = main.findChild<QMenu*>(QStringLiteral("FileMI"))->actions().last();
+    QStringList onTop; // each closed again, so that the test goes on
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        QWidget* top = QApplication::activeModalWidget();
+        if (top && top != about)
+            onTop << top->objectName() << QString::number(top->close());
+    });
+    closer.start(20);
+    QTimer::singleShot(0, about, [&] {
+        for (QAction* item : {Action("FuseBitsMI"), Action("FlashBinMI"), recent}) {
+            auto* menu = qobject_cast<QMenu*>(item->associatedObjects().value(0));
+            QAccessible::queryAccessibleInterface(menu)
+                ->child(int(menu->actions().indexOf(item)))
+                ->actionInterface()
+                ->doAction(QAccessibleActionInterface::pressAction());
+        }
+        about->reject();
+    });
+    Action("AboutMI")->trigger();
+    EXPECT_EQ(onTop, QStringList());
 }
 
 TEST_F(MainWindow, EditActionsFollowTheFocusedControl)

@@ -1,9 +1,13 @@
 #include "dialogs/about.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QTest>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -100,6 +104,34 @@ TEST(AboutDialog, OnlyALeftClickOverALinkOpensIt)
     EXPECT_TRUE(desktop.Opened.isEmpty());
     Click(web, Qt::LeftButton, QPointF(web->width() - 2, 5));
     EXPECT_EQ(desktop.Opened, QList<QUrl>({QUrl("https://www.tarnwick.example/quennor/")}));
+}
+
+// The links were plain labels that neither Tab nor a screen reader reached. Enter on a link opens
+// it and leaves the dialog open; OK has the focus when the dialog opens.
+TEST(AboutDialog, LinksAreReachedAndOpenedByKeyboardAndScreenReader)
+{
+    TAboutFM about(nullptr);
+    about.show();
+    QApplication::setActiveWindow(&about);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
+    auto* web = about.findChild<QLabel*>(QStringLiteral("WebLB"));
+    auto* mail = about.findChild<QLabel*>(QStringLiteral("MailLB"));
+    EXPECT_EQ(QApplication::focusWidget(), about.findChild<QPushButton*>(QStringLiteral("OKBT")));
+    UrlCatcher desktop;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), web);
+    QTest::keyClick(web, Qt::Key_Return);
+    QTest::keyClick(web, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), mail);
+    QTest::keyClick(mail, Qt::Key_Space);
+    QAccessibleInterface* link = QAccessible::queryAccessibleInterface(web);
+    EXPECT_EQ(link->role(), QAccessible::Link);
+    EXPECT_EQ(link->text(QAccessible::Name), TAboutFM::WebAddress);
+    link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(desktop.Opened,
+              QList<QUrl>({QUrl(TAboutFM::WebAddress), QUrl("mailto:" + TAboutFM::MailAddress),
+                           QUrl(TAboutFM::WebAddress)}));
+    EXPECT_TRUE(about.isVisible());
 }
 
 #include "about_test.moc"

@@ -1,5 +1,6 @@
 #include "dialogs/flashstatus.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QLabel>
 #include <QProgressBar>
@@ -15,6 +16,7 @@
 #include "programmer/devicetable.h"
 #include "support/boardsim.h"
 #include "support/scriptedprompts.h"
+#include "support/showntexts.h"
 #include "support/tempdir.h"
 #include "support/unprivileged.h"
 
@@ -96,6 +98,8 @@ protected:
         EXPECT_EQ(asked.Caption, QStringLiteral("Warnung"));
         EXPECT_EQ(asked.Buttons, QMessageBox::Yes | QMessageBox::No);
         EXPECT_EQ(asked.Icon, QMessageBox::Warning);
+        EXPECT_EQ(asked.Owner, &Dialog);
+        EXPECT_TRUE(asked.BesideOwner) << "the lines it asks about stay in sight";
     }
 
     TempDir Dir;
@@ -132,6 +136,65 @@ TEST_F(FlashDialog, PassesOnTheLineItIsGiven)
     ExpectClosedAfterSuccess();
     EXPECT_EQ(Text("BoardLB"), QStringLiteral("SW 2.1 auf HW 1.3 an COM1 gefunden."));
     EXPECT_EQ(line.Frames('P').size(), 7);
+}
+
+// Each stage is on the screen before the board goes on, also where the window system takes a
+// frame only when the event loop wakes: board and chip before the erase, "Fertig." before the
+// read-back, and an error before the chip leaves programming mode (without the board's answer that
+// takes seconds).
+TEST_F(FlashDialog, ShowsEachStageBeforeTheBoardGoesOn)
+{
+    const struct
+    {
+        QStringList Board;
+        int Bytes;
+        QString Text;
+        QString Before; // the frame
+    } cases[] = {
+        {{}, 200, "SW 2.1 auf HW 1.3 an COM1 gefunden.", "C 00 00 00 00"},
+        {{}, 200, "ATtiny26, 2K Flash, paged", "C 00 00 00 00"},
+        {{}, 200, "Fertig.", "f 00 00 64 00"},
+        {{"--no-done", "P:2"}, 200, "Schreibfehler bei Byte 32.", "M 00 00 00 00"},
+        {{"--short-read", "1"}, 600, "Lesefehler bei Byte 128.", "M 00 00 00 00"},
+        {{"--corrupt", "5:0xFF00"}, 400, "Fehler bei Byte 10", "M 00 00 00 00"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Text.toStdString());
+        BoardLine line(QStringList{"--chip", "ATtiny26"} + c.Board);
+        Dialog.SetPortOpener(line.Opener());
+        const ShownTexts shown(Dialog, [&line] { return int(line.Frames().size()); });
+        Pass(ImageBytes(c.Bytes), ATtiny26);
+        const ShownTexts::Shown* seen = shown.Find(c.Text);
+        ASSERT_NE(seen, nullptr);
+        EXPECT_LE(seen->Count, line.Frames().lastIndexOf(c.Before));
+        Dialog.accept();
+    }
+}
+
+// Both bars were "Flashstatus" to a screen reader, and the values stood without their captions.
+TEST_F(FlashDialog, AScreenReaderNamesEachRow)
+{
+    const struct
+    {
+        const char* Control;
+        QString Name; // empty: the value it shows
+        QString Caption;
+    } rows[] = {{"BoardLB", "", "Flashgerät:"},
+                {"DeviceLB", "", "Prozessor:"},
+                {"ProgramPB", "Programmieren", "Programmieren:"},
+                {"VerifyPB", "Überprüfen", "Überprüfen:"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Control);
+        const QAccessibleInterface* control =
+            QAccessible::queryAccessibleInterface(Child<QWidget>(row.Control));
+        if (!row.Name.isEmpty()) {
+            EXPECT_EQ(control->text(QAccessible::Name), row.Name);
+        }
+        QStringList captions;
+        for (const auto& [caption, relation] : control->relations(QAccessible::Label))
+            captions << caption->text(QAccessible::Name);
+        EXPECT_TRUE(captions.contains(row.Caption)) << captions.join('|').toStdString();
+    }
 }
 
 TEST_F(FlashDialog, FillsAPagedChipExactlyWithoutAsking)
@@ -303,6 +366,7 @@ TEST_F(FlashDialog, NamesThePortTheSystemRefused)
     }
     const QString first = Unprivileged::Fixture().section(':', 0, 0);
     qputenv("QUENNOR_PORTS", QFile::encodeName(':' + Unprivileged::Fixture()));
+    const QSize designed = Dialog.size();
     Pass(ImageBytes(100), AT90S8515);
 
     EXPECT_EQ(Text("BoardLB"), "Nicht gefunden!\nKein Zugriff auf " + first +
@@ -313,6 +377,11 @@ TEST_F(FlashDialog, NamesThePortTheSystemRefused)
         EXPECT_GE(board->width(), board->fontMetrics().horizontalAdvance(line)) << "cut off";
     EXPECT_GE(board->height(), 2 * board->fontMetrics().lineSpacing());
     EXPECT_TRUE(OK()->isEnabled());
+
+    OK()->click();
+    Dialog.show();
+    EXPECT_EQ(Dialog.size(), designed) << "only a showing that needs the hint grows";
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !Dialog.Running(); }, PassMs));
 }
 
 TEST_F(FlashDialog, RefusesAnImageWithoutAWholeWord)

@@ -5,12 +5,14 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include "support/boardsim.h"
 #include "support/qtprinters.h"
 #include "support/scriptedprompts.h"
+#include "support/showntexts.h"
 #include "support/unprivileged.h"
 
 namespace {
@@ -123,6 +125,43 @@ TEST_F(FuseBitsDialog, ButtonsWorkOnTheLineTheyAreGiven)
     EXPECT_EQ(line.Board().LowFuse(), 0xE0);
 }
 
+// Each status is on the screen before the board goes on, also where the window system takes a
+// frame only when the event loop wakes: "Suche..." before the search, "Kein ATTiny26!" before the
+// chip leaves programming mode, the read fuses ticked before "Fuse Bits gelesen." says so, and
+// "Fuse Bits geschrieben." before the 100 ms the chip needs to burn the byte.
+TEST_F(FuseBitsDialog, ShowsEachStatusBeforeTheBoardGoesOn)
+{
+    const QString closing = QStringLiteral("M 00 00 00 00");
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Dialog));
+    {
+        BoardLine line({"--chip", "ATmega103"});
+        Dialog.SetPortOpener(line.Opener());
+        const ShownTexts shown(Dialog, [&line] { return int(line.Frames().size()); });
+        Button("ReadBT")->click();
+        ASSERT_NE(shown.Find("Suche..."), nullptr);
+        EXPECT_EQ(shown.Find("Suche...")->Count, 0);
+        ASSERT_NE(shown.Find("Kein ATTiny26!"), nullptr);
+        EXPECT_LE(shown.Find("Kein ATTiny26!")->Count, line.Frames().lastIndexOf(closing));
+    }
+    BoardLine line({"--chip", "ATtiny26", "--fuses", "0xE1,0xF7"});
+    Dialog.SetPortOpener(line.Opener());
+    std::vector<int> ticksWhenRead;
+    QObject::connect(Dialog.findChild<QStatusBar*>(), &QStatusBar::messageChanged, &Dialog,
+                     [&](const QString& text) {
+                         if (text == QStringLiteral("Fuse Bits gelesen."))
+                             ticksWhenRead = {Dialog.LowFuse(), Dialog.HighFuse()};
+                     });
+    Button("ReadBT")->click();
+    EXPECT_EQ(ticksWhenRead, std::vector<int>({0xE1, 0xF7}));
+
+    const ShownTexts shown(Dialog, [&line] { return int(line.Frames().size()); });
+    Button("WriteBT")->click();
+    const ShownTexts::Shown* written = shown.Find("Fuse Bits geschrieben.");
+    ASSERT_NE(written, nullptr);
+    EXPECT_LE(written->Count, line.Frames().lastIndexOf(closing));
+    EXPECT_GE(shown.Elapsed() - written->Ms, 100) << "the chip burns the byte after the status";
+}
+
 TEST_F(FuseBitsDialog, WorksOnlyWithAnATtiny26)
 {
     ReadOnce();
@@ -152,6 +191,7 @@ TEST_F(FuseBitsDialog, NamesThePortTheSystemRefused)
         return;
     }
     qputenv("QUENNOR_PORTS", QFile::encodeName(Unprivileged::Fixture()));
+    const QSize designed = Dialog.size();
     Button("ReadBT")->click();
     const QString text = "Nicht gefunden! Kein Zugriff auf " + Unprivileged::Fixture() +
                          " – Benutzer zur Gruppe dialout hinzufügen.";
@@ -159,6 +199,9 @@ TEST_F(FuseBitsDialog, NamesThePortTheSystemRefused)
     const auto* status = Dialog.findChild<QStatusBar*>(QStringLiteral("FuseSB"));
     EXPECT_GE(status->width(), status->fontMetrics().horizontalAdvance(text)) << "cut off";
     EXPECT_FALSE(Button("WriteBT")->isEnabled());
+    Dialog.hide();
+    Dialog.show();
+    EXPECT_EQ(Dialog.size(), designed) << "only a showing that needs the hint grows";
 }
 
 TEST_F(FuseBitsDialog, AFailedReadChangesNothing)

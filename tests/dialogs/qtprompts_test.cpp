@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -60,6 +61,24 @@ TEST(QtPrompts, MessageBoxesShowFileNamesAsTheyAre)
         ASSERT_NE(label, nullptr);
         EXPECT_EQ(label->text(), text);
         EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    }
+}
+
+// The chip question was centred over the flash dialog and hid the lines it asks about.
+TEST(QtPrompts, AQuestionBesideItsOwnerLeavesTheOwnerInSight)
+{
+    QWidget owner;
+    owner.resize(440, 170);
+    for (const int top : {60, 400}) { // below the owner, and above it at the screen's foot
+        SCOPED_TRACE(top);
+        owner.move(180, top);
+        owner.show();
+        const auto box = QtPrompts::MakeMessageBox(
+            {QStringLiteral("Trotzdem flashen?"), QStringLiteral("Warnung"),
+             QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning, &owner, true});
+        box->show();
+        EXPECT_FALSE(box->frameGeometry().intersects(owner.frameGeometry()));
+        EXPECT_TRUE(owner.screen()->availableGeometry().contains(box->frameGeometry()));
     }
 }
 

@@ -49,7 +49,8 @@ struct LinePass
 
 } // namespace
 
-// Every pass that reached the board ends by taking the chip out of programming mode.
+// Every pass that reached the board ends by taking the chip out of programming mode, once the
+// caller has said how it ended.
 TEST(FlashPass, EachOutcomeNamesItsByte)
 {
     const QString unreadable = QStringLiteral("Could not open input file for flashing!");
@@ -78,6 +79,9 @@ TEST(FlashPass, EachOutcomeNamesItsByte)
         const FlashResult result = pass.Run(ImageBytes(c.Bytes), ATtiny26);
         EXPECT_EQ(result.Outcome, c.Kind);
         EXPECT_EQ(result.Text, c.Text);
+        const bool connected = c.Kind != R::Unreadable && c.Kind != R::NotFound;
+        EXPECT_EQ(pass.Line.Frames().endsWith(c.LastWork), connected) << "still connected";
+        pass.Pass.Disconnect();
         const QStringList frames = pass.Line.Frames();
         EXPECT_EQ(
             frames.mid(frames.size() - 2),
@@ -184,6 +188,7 @@ TEST(FlashPass, CancelEndsBetweenBlocks)
             return reports == c.After;
         };
         EXPECT_EQ(pass.Run(ImageBytes(600)).Outcome, c.Kind);
+        pass.Pass.Disconnect();
         EXPECT_EQ(pass.Line.Frames('P').size(), c.Pages);
         EXPECT_EQ(pass.Line.Frames('f').size(), c.Reads);
         EXPECT_EQ(pass.Line.Frames().mid(pass.Line.Frames().size() - 1),
