@@ -12,7 +12,7 @@ bool IsSymbolChar(QChar c)
            c == u'.' || c == u'$';
 }
 
-bool IsBlank(QChar c)
+bool IsSpaceOrTab(QChar c)
 {
     return c == u' ' || c == u'\t';
 }
@@ -98,13 +98,13 @@ void ListingLine::CodePrefix(qsizetype numberEnd, qsizetype end)
 
 void ListingLine::Assembly(qsizetype i)
 {
-    i = Skip(i, IsBlank);
+    i = Skip(i, IsSpaceOrTab);
     const qsizetype wordEnd = Skip(i, IsSymbolChar);
     if (wordEnd == i) {
         Operands(i);
         return;
     }
-    const qsizetype after = Skip(wordEnd, IsBlank);
+    const qsizetype after = Skip(wordEnd, IsSpaceOrTab);
     if (wordEnd < Line.size() && Line[wordEnd] == u':') {
         Add(i, wordEnd + 1, SyntaxKind::Label);
         Assembly(wordEnd + 1);

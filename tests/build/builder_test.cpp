@@ -10,11 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "support/tempdir.h"
+#include "support/toolchain.h"
 
 namespace {
-
-const QString Gcc = QStringLiteral(QUENNOR_BINARY_DIR "/bin/avr-gcc");
-const QString Objcopy = QStringLiteral(QUENNOR_BINARY_DIR "/bin/avr-objcopy");
 
 const QByteArray Program = "int main(void)\r\n{\r\n    volatile unsigned char x = 1;\r\n"
                            "    for (;;)\r\n        x++;\r\n}\r\n";
@@ -25,7 +23,7 @@ struct TBuildRun
     explicit TBuildRun(const QString& source, bool listing = false,
                        std::string_view mcu = "at90s8515", TChipMemory chip = {8192, 512, 512})
     {
-        TBuilder builder(Gcc, Objcopy);
+        TBuilder builder(TestGcc, TestObjcopy);
         builder.OnRow = [this](const TMessageRow& row) {
             Rows << row.Message + '|' + row.File + '|' + row.Line;
         };

@@ -9,12 +9,9 @@
 #include "build/messages.h"
 #include "build/toolrunner.h"
 #include "support/tempdir.h"
+#include "support/toolchain.h"
 
 namespace {
-
-const QString Gcc = QStringLiteral(QUENNOR_BINARY_DIR "/bin/avr-gcc");
-const QString Objcopy = QStringLiteral(QUENNOR_BINARY_DIR "/bin/avr-objcopy");
-constexpr int TestTimeOut = 20000;
 
 // Every character a shell or a command-line parser might take for its own.
 const QString AwkwardFolder = QStringLiteral("Grüße \"mein\\\" a\\b $HOME `id`; a&b");
@@ -38,7 +35,7 @@ struct TRun
 TRun RunStep(const TToolStep& step)
 {
     TRun run;
-    run.Ok = RunTool(step.Program, step.CommandLine, TestTimeOut, run.Lines);
+    run.Ok = RunTool(step.Program, step.CommandLine, ToolTimeOut, run.Lines);
     return run;
 }
 
@@ -143,7 +140,7 @@ TEST(BuildSteps, TheRealToolChainBuildsBesideAnAwkwardlyNamedSource)
     const TBuildFiles files = BuildFiles(dir.Write(AwkwardFolder + "/blink.v2.c", WarningProgram));
 
     const TRun compile =
-        RunStep(CompileStep(Gcc, "at90s8515", files.Source, files.Object, files.Listing));
+        RunStep(CompileStep(TestGcc, "at90s8515", files.Source, files.Object, files.Listing));
     EXPECT_TRUE(compile.Ok) << compile.Lines.join('\n').toStdString();
     const QStringList warnings = Located(compile.Lines);
     ASSERT_EQ(warnings.size(), 1);
@@ -152,9 +149,9 @@ TEST(BuildSteps, TheRealToolChainBuildsBesideAnAwkwardlyNamedSource)
     EXPECT_TRUE(warnings[0].contains("unused variable"));
     EXPECT_GT(QFileInfo(files.Listing).size(), 0);
 
-    EXPECT_TRUE(RunStep(LinkStep(Gcc, "at90s8515", files.Object, files.Program)).Ok);
-    EXPECT_TRUE(RunStep(HexStep(Objcopy, files.Program, files.Hex)).Ok);
-    EXPECT_TRUE(RunStep(BinaryStep(Objcopy, files.Program, files.Binary)).Ok);
+    EXPECT_TRUE(RunStep(LinkStep(TestGcc, "at90s8515", files.Object, files.Program)).Ok);
+    EXPECT_TRUE(RunStep(HexStep(TestObjcopy, files.Program, files.Hex)).Ok);
+    EXPECT_TRUE(RunStep(BinaryStep(TestObjcopy, files.Program, files.Binary)).Ok);
     EXPECT_TRUE(TempDir::Read(files.Hex).startsWith(':'));
     const std::optional<qint64> size = ImageSize(files.Binary);
     ASSERT_TRUE(size);
@@ -172,7 +169,7 @@ TEST(BuildSteps, CompilerErrorsAndAMissingHeaderFailWithTheirLocations)
                                                  "    return missing;\n"
                                                  "}\n");
     const TRun errors =
-        RunStep(CompileStep(Gcc, "attiny26", broken, ChangeFileExt(broken, ".o"), {}));
+        RunStep(CompileStep(TestGcc, "attiny26", broken, ChangeFileExt(broken, ".o"), {}));
     EXPECT_FALSE(errors.Ok);
     EXPECT_TRUE(errors.Lines.contains(broken + ": In function \u2018main\u2019:"))
         << errors.Lines.join('\n').toStdString();
@@ -186,7 +183,7 @@ TEST(BuildSteps, CompilerErrorsAndAMissingHeaderFailWithTheirLocations)
 
     const QString header = dir.Write("header.c", "#include \"nothere.h\"\n");
     const TRun missing =
-        RunStep(CompileStep(Gcc, "attiny26", header, ChangeFileExt(header, ".o"), {}));
+        RunStep(CompileStep(TestGcc, "attiny26", header, ChangeFileExt(header, ".o"), {}));
     EXPECT_FALSE(missing.Ok);
     located = Located(missing.Lines);
     ASSERT_EQ(located.size(), 1);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "support/tempdir.h"
+#include "support/toolchain.h"
 
 namespace {
 
@@ -27,8 +28,7 @@ QString LinkedProgram(const TempDir& dir)
                   "char n[5] __attribute__((section(\".noinit\")));\n"
                   "char e[10] EEMEM = {1};\nint main(void) { for (;;) d[b[n[1]]]++; }\n");
     const QString program = dir.Path(QStringLiteral("x.elf"));
-    ToolOutput(QStringLiteral(QUENNOR_BINARY_DIR "/bin/avr-gcc"),
-               {"-g", "-Os", "-mmcu=attiny26", source, "-o", program});
+    ToolOutput(TestGcc, {"-g", "-Os", "-mmcu=attiny26", source, "-o", program});
     return program;
 }
 

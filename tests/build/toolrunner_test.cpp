@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "support/tempdir.h"
+#include "support/toolchain.h"
 
 namespace {
 
@@ -28,9 +29,6 @@ QStringList RecordedArguments(const QString& path)
     arguments.removeLast();
     return arguments;
 }
-
-// Nothing here should run longer than a moment; a hang fails instead of blocking the suite.
-constexpr int TestTimeOut = 20000;
 
 } // namespace
 
@@ -144,7 +142,7 @@ TEST(RunTool, PassesExactlyTheQuotedArgumentsInTheProgramDirectory)
         line += QLatin1Char(' ') + QuoteArgument(argument);
 
     QStringList output{QStringLiteral("kept")};
-    EXPECT_TRUE(RunTool(tool, line, TestTimeOut, output));
+    EXPECT_TRUE(RunTool(tool, line, ToolTimeOut, output));
     EXPECT_EQ(output, QStringList{"kept"});
     EXPECT_EQ(RecordedArguments(record),
               QStringList{QDir(QCoreApplication::applicationDirPath()).canonicalPath()} +
@@ -164,7 +162,7 @@ TEST(RunTool, StartsTheProgramItIsGivenWhateverItsPathHolds)
                                      "printf '%s\\0' \"$@\" > \"" + record.toUtf8() + "\"\n");
 
     QStringList output;
-    EXPECT_TRUE(RunTool(tool, tool + " -c \"a b.c\"", TestTimeOut, output));
+    EXPECT_TRUE(RunTool(tool, tool + " -c \"a b.c\"", ToolTimeOut, output));
     EXPECT_EQ(RecordedArguments(record), (QStringList{"-c", "a b.c"}));
     EXPECT_FALSE(QFile::exists(impostor));
 }
@@ -178,17 +176,17 @@ TEST(RunTool, KeepsTheErrorLinesAndReportsTheExitCode)
                     "printf 'first\\r\\n\\r\\nsecond\\n\\nthird\\rlast without end' >&2\n"
                     "exit \"$1\"\n");
     QStringList output{QStringLiteral("before")};
-    EXPECT_TRUE(RunTool(tool, tool + " 0", TestTimeOut, output));
+    EXPECT_TRUE(RunTool(tool, tool + " 0", ToolTimeOut, output));
     EXPECT_EQ(output, (QStringList{"before", "first", "second", "third", "last without end"}));
 
     output.clear();
-    EXPECT_FALSE(RunTool(tool, tool + " 1", TestTimeOut, output));
+    EXPECT_FALSE(RunTool(tool, tool + " 1", ToolTimeOut, output));
     EXPECT_EQ(output, (QStringList{"first", "second", "third", "last without end"}));
 
     SCOPED_TRACE("a child killed by a signal has failed, even without a line");
     const QString crash = WriteScript(dir, QStringLiteral("crash"), "kill -SEGV $$\n");
     output.clear();
-    EXPECT_FALSE(RunTool(crash, crash, TestTimeOut, output));
+    EXPECT_FALSE(RunTool(crash, crash, ToolTimeOut, output));
     EXPECT_TRUE(output.isEmpty());
 }
 
@@ -197,10 +195,10 @@ TEST(RunTool, AMissingToolFailsAndAddsNothing)
     TempDir dir;
     QStringList output{QStringLiteral("before")};
     const QString missing = dir.Path(QStringLiteral("bin/avr-gcc"));
-    EXPECT_FALSE(RunTool(missing, missing + " -c \"x.c\"", TestTimeOut, output));
+    EXPECT_FALSE(RunTool(missing, missing + " -c \"x.c\"", ToolTimeOut, output));
     const QString plain = dir.Write(QStringLiteral("not executable"), "");
-    EXPECT_FALSE(RunTool(plain, plain + " -c", TestTimeOut, output));
-    EXPECT_FALSE(RunTool(QString(), QStringLiteral("x"), TestTimeOut, output));
+    EXPECT_FALSE(RunTool(plain, plain + " -c", ToolTimeOut, output));
+    EXPECT_FALSE(RunTool(QString(), QStringLiteral("x"), ToolTimeOut, output));
     EXPECT_EQ(output, QStringList{"before"});
 }
 
@@ -212,7 +210,7 @@ TEST(RunTool, DoesNotHangOnAToolThatFloodsBothStreams)
                                      "yes 'error line' | head -n 100000 >&2\n"
                                      "exit 1\n");
     QStringList output;
-    EXPECT_FALSE(RunTool(tool, tool, TestTimeOut, output));
+    EXPECT_FALSE(RunTool(tool, tool, ToolTimeOut, output));
     ASSERT_EQ(output.size(), 100000);
     EXPECT_EQ(output.count(QStringLiteral("error line")), 100000);
 }
