@@ -36,8 +36,7 @@ shot() { # file
     --erase-ms 4000 >/dev/null & pids+=($!)
 for _ in $(seq 50); do [ -e "$work/board" ] && break; sleep 0.1; done
 cp "$root/examples/blink.c" "$work/blink.c"
-# Qt 6.4's input method support crashes on a compositor without a seat, as the headless one is.
-QT_QPA_PLATFORM=wayland QT_IM_MODULE=none QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
+QT_QPA_PLATFORM=wayland QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
     QUENNOR_PORTS="$work/board" XDG_CONFIG_HOME="$work/config" "$build/quennor" "$work/blink.c" \
     >"$work/quennor.log" 2>&1 &
 pids+=($!)
