@@ -81,13 +81,7 @@ Times Measure(const QByteArray& store, bool inMenu)
         alone = std::make_unique<MruList>();
     }
     MruList& list = shown ? shown->List() : *alone;
-    list.SetMaxItems(10);
-    list.SetLazyWrite(false);
-    list.ApplicationName = QStringLiteral("Quennor");
-    list.CompanyName = QStringLiteral("Tarnwick");
-    list.OwnerName = QStringLiteral("MainFM");
-    list.ApplicationVersion = QStringLiteral("MRU");
-    list.SerializeList = true;
+    SetUpMainFileList(list);
     Times times;
     QElapsedTimer timer;
     timer.start();

@@ -583,15 +583,8 @@ void TMainFM::CreateRecentFiles()
     MainMRU->OnClickError = [this](const std::exception& error) {
         ShowException(error);
     };
-    MruList& list = MainMRU->List();
-    list.SetMaxItems(10);
-    list.SetLazyWrite(false);
-    list.ApplicationName = QStringLiteral("Quennor");
-    list.CompanyName = QStringLiteral("Tarnwick");
-    list.OwnerName = QStringLiteral("MainFM");
-    list.ApplicationVersion = QStringLiteral("MRU");
-    list.SerializeList = true;
-    list.Loaded();
+    SetUpMainFileList(MainMRU->List());
+    MainMRU->List().Loaded();
 }
 
 // Errors go on to the list, which then leaves the entry where it was.

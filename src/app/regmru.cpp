@@ -124,3 +124,14 @@ void TRegMru::Discard(QAction* action)
         MenuItem->removeAction(action);
     action->deleteLater();
 }
+
+void SetUpMainFileList(MruList& list)
+{
+    list.SetMaxItems(10);
+    list.SetLazyWrite(false);
+    list.ApplicationName = QStringLiteral("Quennor");
+    list.CompanyName = QStringLiteral("Tarnwick");
+    list.OwnerName = QStringLiteral("MainFM");
+    list.ApplicationVersion = QStringLiteral("MRU");
+    list.SerializeList = true;
+}

@@ -68,3 +68,7 @@ private:
     QAction* FSeparator = nullptr;
     bool FAddingEnabled = true;
 };
+
+// The main window's recent files: their number and where and how they are stored, which every
+// window, benchmark and test of the list must share to meet the same store.
+void SetUpMainFileList(MruList& list);

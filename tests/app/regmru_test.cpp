@@ -36,14 +36,8 @@ protected:
     {
         auto mru = std::make_unique<TRegMru>(Owner);
         mru->MenuItem = menu;
-        MruList& list = mru->List();
-        list.SetMaxItems(10);
-        list.SetLazyWrite(false);
-        list.ApplicationName = QStringLiteral("Quennor");
-        list.CompanyName = QStringLiteral("Tarnwick");
-        list.ApplicationVersion = QStringLiteral("MRU");
-        list.SerializeList = true;
-        list.Loaded();
+        SetUpMainFileList(mru->List());
+        mru->List().Loaded();
         return mru;
     }
     std::unique_ptr<TRegMru> MainMru() { return MainMru(&FileMI); }
