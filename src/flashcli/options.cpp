@@ -191,9 +191,22 @@ QString Misplaced(const Parsed& parsed, Mode mode)
     return {};
 }
 
+// An option given an empty value, as a script's unset variable gives it.
+QString EmptyValue(const Parsed& parsed)
+{
+    for (const QCommandLineOption* option : {&parsed.Port, &parsed.Target, &parsed.Verify,
+                                             &parsed.Read, &parsed.Length, &parsed.WriteFuses})
+        if (parsed.Given(*option) && parsed.Value(*option).isEmpty())
+            return QStringLiteral("--%1 ohne Wert").arg(option->names().constLast());
+    if (parsed.Parser.positionalArguments().contains(QString()))
+        return QStringLiteral("leerer Dateiname");
+    return {};
+}
+
 // The values of the options, each checked; the first fault in error.
 bool ReadValues(const Parsed& parsed, FlashOptions& options, QString& error)
 {
+    error = EmptyValue(parsed);
     const auto check = [&](const QCommandLineOption& option, auto parse, auto& into,
                            const QString& complaint) {
         if (!parsed.Given(option))
@@ -218,9 +231,7 @@ bool ReadValues(const Parsed& parsed, FlashOptions& options, QString& error)
     return error.isEmpty();
 }
 
-} // namespace
-
-std::optional<FlashOptions> ParseFlashOptions(const QStringList& arguments, QString& error)
+std::optional<FlashOptions> Parse(const QStringList& arguments, QString& error)
 {
     error.clear();
     Parsed parsed;
@@ -251,5 +262,15 @@ std::optional<FlashOptions> ParseFlashOptions(const QStringList& arguments, QStr
         options.File = parsed.Parser.positionalArguments().constFirst();
     else if (*mode == Mode::Verify || *mode == Mode::Read)
         options.File = parsed.Value(*mode == Mode::Verify ? parsed.Verify : parsed.Read);
+    return options;
+}
+
+} // namespace
+
+std::optional<FlashOptions> ParseFlashOptions(const QStringList& arguments, QString& error)
+{
+    std::optional<FlashOptions> options = Parse(arguments, error);
+    // The arguments' own text is quoted in the error, and a terminal must not take it as commands.
+    error = Printable(error);
     return options;
 }

@@ -7,9 +7,11 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <QFile>
+#include <QFileInfo>
 
 #include "platform/portlock.h"
 
@@ -28,6 +30,17 @@ PortRefusal RefusalFor(int error)
     }
 }
 
+// A device the kernel files under a class other than tty, such as /dev/null or /dev/zero: no
+// port, and whoever holds it open is no reason to name. Pseudo-terminals are filed nowhere.
+bool IsOtherDevice(dev_t device)
+{
+    const QString subsystem =
+        QFileInfo(
+            QStringLiteral("/sys/dev/char/%1:%2/subsystem").arg(major(device)).arg(minor(device)))
+            .symLinkTarget();
+    return !subsystem.isEmpty() && QFileInfo(subsystem).fileName() != QLatin1String("tty");
+}
+
 } // namespace
 
 std::unique_ptr<TtyDevice> TtyDevice::Open(const QString& path, PortRefusal& refusal, long& holder)
@@ -38,7 +51,7 @@ std::unique_ptr<TtyDevice> TtyDevice::Open(const QString& path, PortRefusal& ref
         refusal = RefusalFor(errno);
         return nullptr;
     }
-    if (!S_ISCHR(node.st_mode)) {
+    if (!S_ISCHR(node.st_mode) || IsOtherDevice(node.st_rdev)) {
         refusal = PortRefusal::NotSerial;
         return nullptr;
     }

@@ -15,6 +15,7 @@ namespace {
 constexpr qint64 MaxFileBytes = 16 * 1024 * 1024;
 constexpr std::uint8_t Erased = 0xFF;
 constexpr int RecordOverhead = 5; // count, address (2), type, checksum
+constexpr char Utf8Mark[] = "\xEF\xBB\xBF";
 
 enum RecordType
 {
@@ -31,15 +32,14 @@ bool IsHexDigit(char c)
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
-// The lines without their ends: "\r\n" files are as common as "\n" ones, and editors leave
-// blanks behind.
+// The lines without their ends and the blanks around them: "\r\n" files are as common as "\n"
+// ones, editors leave blanks behind, and some start a text with the UTF-8 byte order mark.
 QList<QByteArray> Lines(const QByteArray& bytes)
 {
-    QList<QByteArray> lines = bytes.split('\n');
+    const QByteArray text = bytes.startsWith(Utf8Mark) ? bytes.sliced(3) : bytes;
+    QList<QByteArray> lines = text.split('\n');
     for (QByteArray& line : lines)
-        while (!line.isEmpty() &&
-               (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-            line.chop(1);
+        line = line.trimmed();
     if (!lines.isEmpty() && lines.back().isEmpty())
         lines.removeLast(); // the end of the last line
     return lines;
@@ -75,6 +75,7 @@ std::vector<std::uint16_t> Words(QByteArrayView bytes)
 struct HexReader
 {
     QByteArray Image;
+    QByteArray Written; // 1 for each byte of Image that a record gave
     std::uint32_t Base = 0;
     int Line = 0;
 
@@ -145,9 +146,17 @@ std::optional<ImageParse> HexReader::Place(std::uint32_t address, QByteArrayView
                        QString::asprintf("Daten bei Adresse 0x%llX, hinter der Grenze "
                                          "von 256 KB",
                                          std::max<unsigned long long>(address, MaxImageBytes)));
-    if (end > std::uint64_t(Image.size()))
+    if (end > std::uint64_t(Image.size())) {
         Image.resize(qsizetype(end), char(Erased));
+        Written.resize(qsizetype(end), 0);
+    }
+    // Two files pasted into one, or a tool's fault: which of the two is meant cannot be told.
+    for (qsizetype i = 0; i < data.size(); ++i)
+        if (Written[address + i] && Image[address + i] != data[i])
+            return Failure(Line, QString::asprintf("Adresse 0x%llX hat schon andere Daten",
+                                                   static_cast<unsigned long long>(address + i)));
     std::memcpy(Image.data() + address, data.data(), std::size_t(data.size()));
+    std::fill_n(Written.data() + address, data.size(), 1);
     return std::nullopt;
 }
 
@@ -168,15 +177,13 @@ QString SystemReason(int error)
 
 bool IsIntelHex(const QByteArray& bytes)
 {
-    bool record = false;
-    for (const QByteArray& line : Lines(bytes)) {
-        if (line.isEmpty())
-            continue;
-        if (!IsRecordShape(line))
-            return false;
-        record = true;
-    }
-    return record;
+    QByteArrayView text = bytes;
+    if (text.startsWith(Utf8Mark))
+        text = text.sliced(3);
+    text = text.trimmed();
+    const QByteArrayView line =
+        text.first(text.contains('\n') ? text.indexOf('\n') : text.size()).trimmed();
+    return line.startsWith(':') && std::all_of(line.begin() + 1, line.end(), IsHexDigit);
 }
 
 ImageParse ParseIntelHex(const QByteArray& bytes)

@@ -25,13 +25,14 @@ struct ImageParse
     QString Problem = {};
 };
 
-// Whether every line that is not blank is an Intel HEX record in shape: ":" and hex digits.
+// Whether the first line that is not blank starts an Intel HEX record: ":" and hex digits. A
+// later line that is no record is then the file's fault, not a sign of raw bytes.
 bool IsIntelHex(const QByteArray& bytes);
 
 // The data records of an Intel HEX file placed at their addresses (types 00, 01, 02 and 04;
 // the start addresses 03 and 05 are ignored), gaps and a last half word filled with 0xFF, the
-// erased state. A bad record, a wrong checksum, data beyond MaxImageBytes or a missing end
-// record give no image, and the problem names the line.
+// erased state. A bad record, a wrong checksum, data beyond MaxImageBytes, other data for a
+// byte already given or a missing end record give no image, and the problem names the line.
 ImageParse ParseIntelHex(const QByteArray& bytes);
 
 // Intel HEX when the bytes are that, otherwise raw little-endian words: the first

@@ -41,6 +41,11 @@ TEST(ParseFlashOptions, EachOptionMeansOneThing)
          "--allow-truncate gilt nur beim Flashen und Überprüfen"},
         {{"--length", "0", "--read", "o.bin"}, "--length braucht 1 bis 262144 Bytes"},
         {{"-q", "-v", "--read-fuses"}, "-q und -v schließen sich aus"},
+        {{"--port", "\x1B]0;x\a", "--read-fuses"},
+         "--port braucht 1 bis 8 (COM1 bis COM8) oder ein vorhandenes Gerät, nicht \\x1B]0;x\\x07"},
+        {{"--read", ""}, "--read ohne Wert"},
+        {{"--target", "", "b.bin"}, "--target ohne Wert"},
+        {{"--target", "any", ""}, "leerer Dateiname"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Arguments.join(' ').toStdString());

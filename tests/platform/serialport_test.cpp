@@ -103,6 +103,8 @@ TEST(SerialPort, OpensOnlySerialDevicesAndEachOnlyOnce)
     const PortOpening plain = SerialPort::OpenDevice(dir.Write("plain", "data"));
     EXPECT_EQ(plain.Channel, nullptr);
     EXPECT_EQ(plain.Refusal, PortRefusal::NotSerial);
+    // Held open by about every process, which is no sign of a port in use.
+    EXPECT_EQ(SerialPort::OpenDevice("/dev/null").Refusal, PortRefusal::NotSerial);
     EXPECT_EQ(SerialPort::OpenDevice(dir.Path("missing")).Refusal, PortRefusal::NoDevice);
 }
 
