@@ -337,7 +337,7 @@ void SourceEdit::ShowGutterToolTip(QHelpEvent* event)
     if (marks.empty())
         QToolTip::hideText();
     else
-        QToolTip::showText(event->globalPos(), marks.begin()->second.Text, FGutter);
+        QToolTip::showText(event->globalPos(), MessageToolTip(marks.begin()->second.Text), FGutter);
 }
 
 // The caret's line mark is drawn with the text: only the line left and the line reached are

@@ -421,7 +421,7 @@ TEST_F(Editor, CompilerMessagesMarkTheirLinesUntilTheNextBuildOrAnotherDocument)
     QHelpEvent tip(QEvent::ToolTip, QPoint(2, edit->cursorRect(third).center().y()),
                    QPoint(100, 100));
     QApplication::sendEvent(edit->Gutter(), &tip);
-    EXPECT_EQ(QToolTip::text(), lines[1]);
+    EXPECT_EQ(QToolTip::text(), MessageToolTip(lines[1]));
 
     SetCaret(edit, 0);
     QTest::keyClick(edit, Qt::Key_Return);
