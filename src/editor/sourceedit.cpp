@@ -208,8 +208,8 @@ bool SourceEdit::Indent(const QKeyEvent& event)
         return false;
     QTextCursor caret = textCursor();
     const QString before = caret.block().text().first(caret.positionInBlock());
-    const bool closing =
-        !enter && !caret.hasSelection() && !before.isEmpty() && before.trimmed().isEmpty();
+    const bool closing = !enter && !caret.hasSelection() && !before.isEmpty() &&
+                         before.trimmed().isEmpty() && !InCommentOrLiteral(caret.block(), before);
     if (!enter && !closing)
         return false;
     caret.beginEditBlock();
@@ -233,6 +233,18 @@ bool SourceEdit::Indent(const QKeyEvent& event)
     setTextCursor(caret);
     ensureCursorVisible();
     return true;
+}
+
+// Whether a brace typed after before, the start of the block, would be part of a block comment
+// or a literal that a line before it left open.
+bool SourceEdit::InCommentOrLiteral(const QTextBlock& block, const QString& before) const
+{
+    if (!FHighlighter)
+        return false;
+    for (const SyntaxToken& token : FHighlighter->Tokens(block, before + u'}'))
+        if (token.Start <= before.size() && before.size() < token.Start + token.Length)
+            return token.Kind == SyntaxKind::Comment || token.Kind == SyntaxKind::String;
+    return false;
 }
 
 // Qt copies no-break spaces as blanks, and the stand-ins of the document would reach other

@@ -333,6 +333,23 @@ TEST_F(Editor, EnterKeepsTheIndentAndBracesChangeItEachOneStepToUndo)
                                    "  if (a) {\n    x", "  if (a) {\n    "}));
 }
 
+// A brace typed in a block comment is text: it once took the comment's line one level back.
+TEST_F(Editor, ClosingBraceInACommentKeepsItsLine)
+{
+    SourceEdit* edit = Source(Window());
+    const char* const cases[][2] = {{"  /* a\n  ", "  /* a\n  }"},
+                                    {"  /* a */\n  ", "  /* a */\n}"},
+                                    {"  // a\n  ", "  // a\n}"},
+                                    {"  s = \"a\\\n  ", "  s = \"a\\\n  }"}};
+    for (const auto& [text, typed] : cases) {
+        SCOPED_TRACE(text);
+        edit->setPlainText(QString::fromUtf8(text));
+        edit->moveCursor(QTextCursor::End);
+        QTest::keyClick(edit, '}');
+        EXPECT_EQ(edit->toPlainText(), QString::fromUtf8(typed));
+    }
+}
+
 TEST_F(Editor, TabDoesNotLeaveTheReadOnlyListing)
 {
     TMainFM& main = Window();
