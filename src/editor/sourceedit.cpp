@@ -196,8 +196,9 @@ bool SourceEdit::focusNextPrevChild(bool next)
     return tabChangesFocus() && QPlainTextEdit::focusNextPrevChild(next);
 }
 
-// Enter starts the new line with the indentation it should have, and a closing brace typed
-// first on an indented line takes one level off; either is one step to undo. Shift+Enter is
+// Enter starts the new line with the indentation it should have, and a closing brace typed on an
+// indented line of nothing but blanks, outside a comment, takes one level off; either is one
+// step to undo. Shift+Enter is
 // Enter too: a line break inside one text line would give the file a line end that the gutter,
 // the caret panel and a compiler's line numbers count one line less above.
 bool SourceEdit::Indent(const QKeyEvent& event)
@@ -207,9 +208,10 @@ bool SourceEdit::Indent(const QKeyEvent& event)
     if (!enter && event.text() != u"}")
         return false;
     QTextCursor caret = textCursor();
-    const QString before = caret.block().text().first(caret.positionInBlock());
+    const QString line = caret.block().text();
+    const QString before = line.first(caret.positionInBlock());
     const bool closing = !enter && !caret.hasSelection() && !before.isEmpty() &&
-                         before.trimmed().isEmpty() && !InCommentOrLiteral(caret.block(), before);
+                         line.trimmed().isEmpty() && !InCommentOrLiteral(caret.block(), before);
     if (!enter && !closing)
         return false;
     caret.beginEditBlock();
@@ -218,8 +220,8 @@ bool SourceEdit::Indent(const QKeyEvent& event)
         caret.insertText(ClosingBraceIndent(before, IndentUnit(*document())) + u'}');
     } else {
         caret.removeSelectedText();
-        const QString line = caret.block().text();
-        const QString indent = NewLineIndent(QStringView(line).first(caret.positionInBlock()),
+        const QString joined = caret.block().text();
+        const QString indent = NewLineIndent(QStringView(joined).first(caret.positionInBlock()),
                                              IndentUnit(*document()));
         // The line break goes in after its indentation, so that the step ends in it: a letter
         // typed next would otherwise join the step and be undone with it.

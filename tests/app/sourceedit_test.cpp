@@ -333,18 +333,22 @@ TEST_F(Editor, EnterKeepsTheIndentAndBracesChangeItEachOneStepToUndo)
                                    "  if (a) {\n    x", "  if (a) {\n    "}));
 }
 
-// A brace typed in a block comment is text: it once took the comment's line one level back.
-TEST_F(Editor, ClosingBraceInACommentKeepsItsLine)
+// A closing brace takes a level off only where it is code on a line of its own: typed in a block
+// comment it once took the comment's line back, and typed before "else" it took that line back.
+TEST_F(Editor, ClosingBraceMovesBackOnlyOnALineOfItsOwn)
 {
     SourceEdit* edit = Source(Window());
-    const char* const cases[][2] = {{"  /* a\n  ", "  /* a\n  }"},
-                                    {"  /* a */\n  ", "  /* a */\n}"},
-                                    {"  // a\n  ", "  // a\n}"},
-                                    {"  s = \"a\\\n  ", "  s = \"a\\\n  }"}};
+    const char* const cases[][2] = {{"  /* a\n  |", "  /* a\n  }"},
+                                    {"  /* a */\n  |", "  /* a */\n}"},
+                                    {"  // a\n  |", "  // a\n}"},
+                                    {"  s = \"a\\\n  |", "  s = \"a\\\n  }"},
+                                    {"  {\n    x();\n  |else", "  {\n    x();\n  }else"},
+                                    {"  {\n    x();\n    | ", "  {\n    x();\n  } "}};
     for (const auto& [text, typed] : cases) {
         SCOPED_TRACE(text);
-        edit->setPlainText(QString::fromUtf8(text));
-        edit->moveCursor(QTextCursor::End);
+        const QString before = QString::fromUtf8(text);
+        edit->setPlainText(QString(before).remove(u'|'));
+        SetCaret(edit, int(before.indexOf(u'|')));
         QTest::keyClick(edit, '}');
         EXPECT_EQ(edit->toPlainText(), QString::fromUtf8(typed));
     }
