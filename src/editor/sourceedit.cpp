@@ -344,11 +344,15 @@ void SourceEdit::PaintGutter(QPaintEvent* event)
     }
 }
 
+// Below the last line the caret's position is the end of the text, but the place is no line.
 void SourceEdit::ShowGutterToolTip(QHelpEvent* event)
 {
-    const int line = cursorForPosition(QPoint(0, event->pos().y())).blockNumber();
+    const QTextBlock block = cursorForPosition(QPoint(0, event->pos().y())).block();
+    const bool onLine =
+        event->pos().y() < blockBoundingGeometry(block).translated(contentOffset()).bottom();
+    const int line = block.blockNumber();
     const std::map<int, MessageMarks::Shown> marks = FMessageMarks.Between(line, line);
-    if (marks.empty())
+    if (!onLine || marks.empty())
         QToolTip::hideText();
     else
         QToolTip::showText(event->globalPos(), MessageToolTip(marks.begin()->second.Text), FGutter);

@@ -466,3 +466,21 @@ TEST_F(Editor, CompilerMessagesMarkTheirLinesUntilTheNextBuildOrAnotherDocument)
     EXPECT_EQ(main.Messages()->currentItem(), current) << "nothing left to go to";
     EXPECT_EQ(edit->MessageMarkLine(1), -1);
 }
+
+// The gutter below the last line is no line: it once showed the last line's messages.
+TEST_F(Editor, GutterBelowTheLastLineShowsNoMessage)
+{
+    TMainFM& main = Window();
+    SourceEdit* edit = Source(main);
+    const QString path = Dir.Write("one.c", "int a;");
+    main.LoadDocument(path);
+    const TMessageRow row = SplitMessage(path + ":1:5: error: x");
+    new QTreeWidgetItem(main.Messages(), {row.Message, row.File, row.Line});
+    QToolTip::hideText();
+    QTest::qWaitFor([] { return !QToolTip::isVisible(); });
+    for (const int y : {edit->Gutter()->height() - 3, edit->cursorRect().center().y()}) {
+        QHelpEvent tip(QEvent::ToolTip, QPoint(2, y), QPoint(100, 100));
+        QApplication::sendEvent(edit->Gutter(), &tip);
+        EXPECT_EQ(QToolTip::isVisible(), y == edit->cursorRect().center().y()) << y;
+    }
+}
