@@ -477,7 +477,7 @@ TEST_F(Editor, GutterBelowTheLastLineShowsNoMessage)
     const TMessageRow row = SplitMessage(path + ":1:5: error: x");
     new QTreeWidgetItem(main.Messages(), {row.Message, row.File, row.Line});
     QToolTip::hideText();
-    QTest::qWaitFor([] { return !QToolTip::isVisible(); });
+    ASSERT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }));
     for (const int y : {edit->Gutter()->height() - 3, edit->cursorRect().center().y()}) {
         QHelpEvent tip(QEvent::ToolTip, QPoint(2, y), QPoint(100, 100));
         QApplication::sendEvent(edit->Gutter(), &tip);
