@@ -18,6 +18,7 @@
 #include "app/mcunames.h"
 #include "build/buildsteps.h"
 #include "dialogs/prompts.h"
+#include "editor/messagemarks.h"
 #include "programmer/devicetable.h"
 
 namespace {
@@ -90,7 +91,7 @@ void TMainFM::AddRow(const TMessageRow& row)
 {
     auto* item = new QTreeWidgetItem(MsgLV, {row.Message, row.File, row.Line});
     // The memory report and many compiler messages are wider than their column.
-    item->setToolTip(0, row.Message);
+    item->setToolTip(0, MessageToolTip(row.Message));
     item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
 }
 

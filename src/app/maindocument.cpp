@@ -1,6 +1,7 @@
 // The main window's document: its name, its changed state, loading and saving.
 #include "app/main.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -163,9 +164,12 @@ bool TMainFM::ChangedOnDisk() const
 
 // Another program may have changed the file while the user was elsewhere: an unchanged document
 // follows it at once, a changed one only when the user agrees. Each change is asked about once.
+// While a dialog or question is open nothing happens: a reload under a question of the save
+// would leave the file with the text from before it. The window is activated again once the
+// dialog closes.
 void TMainFM::FormActivate()
 {
-    if (FBuilding || !FStamp)
+    if (FBuilding || !FStamp || QApplication::activeModalWidget())
         return;
     const std::optional<FileStamp> now = StampOf(FFileName);
     if (!now || now == FStamp || now == FToldStamp)

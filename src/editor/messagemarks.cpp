@@ -5,6 +5,12 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
+QString MessageToolTip(const QString& text)
+{
+    return QStringLiteral("<p style='white-space:pre-wrap'>") + text.toHtmlEscaped() +
+           QStringLiteral("</p>");
+}
+
 void MessageMarks::Add(QTextDocument& document, int row, int line, Kind kind, const QString& text)
 {
     const QTextBlock block = document.findBlockByNumber(line - 1);

@@ -8,6 +8,10 @@
 
 class QTextDocument;
 
+// A message as a tool tip: shown as written, since a tool tip takes anything that looks like
+// markup for markup, and wrapped where it is long.
+QString MessageToolTip(const QString& text);
+
 // The lines a build's compiler messages name, each tied to its row in the message list. A mark
 // holds on to its line's text, so it moves down when lines are inserted above it.
 class MessageMarks final

@@ -196,8 +196,9 @@ bool SourceEdit::focusNextPrevChild(bool next)
     return tabChangesFocus() && QPlainTextEdit::focusNextPrevChild(next);
 }
 
-// Enter starts the new line with the indentation it should have, and a closing brace typed
-// first on an indented line takes one level off; either is one step to undo. Shift+Enter is
+// Enter starts the new line with the indentation it should have, and a closing brace typed on an
+// indented line of nothing but blanks, outside a comment, takes one level off; either is one
+// step to undo. Shift+Enter is
 // Enter too: a line break inside one text line would give the file a line end that the gutter,
 // the caret panel and a compiler's line numbers count one line less above.
 bool SourceEdit::Indent(const QKeyEvent& event)
@@ -207,9 +208,10 @@ bool SourceEdit::Indent(const QKeyEvent& event)
     if (!enter && event.text() != u"}")
         return false;
     QTextCursor caret = textCursor();
-    const QString before = caret.block().text().first(caret.positionInBlock());
-    const bool closing =
-        !enter && !caret.hasSelection() && !before.isEmpty() && before.trimmed().isEmpty();
+    const QString line = caret.block().text();
+    const QString before = line.first(caret.positionInBlock());
+    const bool closing = !enter && !caret.hasSelection() && !before.isEmpty() &&
+                         line.trimmed().isEmpty() && !InCommentOrLiteral(caret.block(), before);
     if (!enter && !closing)
         return false;
     caret.beginEditBlock();
@@ -218,8 +220,8 @@ bool SourceEdit::Indent(const QKeyEvent& event)
         caret.insertText(ClosingBraceIndent(before, IndentUnit(*document())) + u'}');
     } else {
         caret.removeSelectedText();
-        const QString line = caret.block().text();
-        const QString indent = NewLineIndent(QStringView(line).first(caret.positionInBlock()),
+        const QString joined = caret.block().text();
+        const QString indent = NewLineIndent(QStringView(joined).first(caret.positionInBlock()),
                                              IndentUnit(*document()));
         // The line break goes in after its indentation, so that the step ends in it: a letter
         // typed next would otherwise join the step and be undone with it.
@@ -233,6 +235,18 @@ bool SourceEdit::Indent(const QKeyEvent& event)
     setTextCursor(caret);
     ensureCursorVisible();
     return true;
+}
+
+// Whether a brace typed after before, the start of the block, would be part of a block comment
+// or a literal that a line before it left open.
+bool SourceEdit::InCommentOrLiteral(const QTextBlock& block, const QString& before) const
+{
+    if (!FHighlighter)
+        return false;
+    for (const SyntaxToken& token : FHighlighter->Tokens(block, before + u'}'))
+        if (token.Start <= before.size() && before.size() < token.Start + token.Length)
+            return token.Kind == SyntaxKind::Comment || token.Kind == SyntaxKind::String;
+    return false;
 }
 
 // Qt copies no-break spaces as blanks, and the stand-ins of the document would reach other
@@ -330,14 +344,18 @@ void SourceEdit::PaintGutter(QPaintEvent* event)
     }
 }
 
+// Below the last line the caret's position is the end of the text, but the place is no line.
 void SourceEdit::ShowGutterToolTip(QHelpEvent* event)
 {
-    const int line = cursorForPosition(QPoint(0, event->pos().y())).blockNumber();
+    const QTextBlock block = cursorForPosition(QPoint(0, event->pos().y())).block();
+    const bool onLine =
+        event->pos().y() < blockBoundingGeometry(block).translated(contentOffset()).bottom();
+    const int line = block.blockNumber();
     const std::map<int, MessageMarks::Shown> marks = FMessageMarks.Between(line, line);
-    if (marks.empty())
+    if (!onLine || marks.empty())
         QToolTip::hideText();
     else
-        QToolTip::showText(event->globalPos(), marks.begin()->second.Text, FGutter);
+        QToolTip::showText(event->globalPos(), MessageToolTip(marks.begin()->second.Text), FGutter);
 }
 
 // The caret's line mark is drawn with the text: only the line left and the line reached are

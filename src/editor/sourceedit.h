@@ -64,6 +64,7 @@ private:
     class LineNumbers;
 
     bool Indent(const QKeyEvent& event);
+    bool InCommentOrLiteral(const QTextBlock& block, const QString& before) const;
     void PaintCurrentLine();
     QRectF CaretLine() const;
     QRect InView(const QRectF& line) const;

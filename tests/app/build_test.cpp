@@ -5,13 +5,16 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 #include "app/main.h"
 #include "dialogs/flashstatus.h"
+#include "editor/sourceedit.h"
 #include "programmer/devicetable.h"
 #include "support/boardsim.h"
 #include "support/scriptedprompts.h"
@@ -180,6 +183,32 @@ TEST_F(Build, CompilerMessagesCarryFileAndLineAndADoubleClickGoesThere)
     EXPECT_EQ(Main->Editor()->textCursor().position(),
               Main->Editor()->document()->findBlockByNumber(5).position())
         << "a status row is inert";
+}
+
+// A tool tip takes text that looks like markup for markup: "<b>" vanished and "&amp;" became "&".
+TEST_F(Build, ToolTipsShowTheCompilersMessageAsWritten)
+{
+    const QString source = Source(QStringLiteral("tip.c"), "#error <b>x</b> &amp; <img src=y>\n");
+    Main->show();
+    Action(QStringLiteral("CompileMI"))->trigger();
+    const QString message =
+        source + QStringLiteral(":1:2: error: #error <b>x</b> &amp; <img src=y>");
+    const QTreeWidgetItem* row = Main->Messages()->topLevelItem(1);
+    ASSERT_TRUE(row && row->text(0) == message) << Rows().join('\n').toStdString();
+    const auto shown = [](const QString& tip) {
+        if (!Qt::mightBeRichText(tip))
+            return tip;
+        QTextDocument document;
+        document.setHtml(tip);
+        return document.toPlainText();
+    };
+    EXPECT_EQ(shown(row->toolTip(0)), message) << "the message list";
+    auto* edit = qobject_cast<SourceEdit*>(Main->Editor());
+    QHelpEvent tip(QEvent::ToolTip,
+                   QPoint(2, edit->cursorRect(QTextCursor(edit->document())).center().y()),
+                   QPoint(100, 100));
+    QApplication::sendEvent(edit->Gutter(), &tip);
+    EXPECT_EQ(shown(QToolTip::text()), message) << "the gutter";
 }
 
 TEST_F(Build, GotoLineCountsMissingLinesAsEmpty)

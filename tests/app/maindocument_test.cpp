@@ -4,6 +4,7 @@
 #include <utility>
 
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -134,6 +135,33 @@ TEST_F(Document, ComingBackReloadsWhatAnotherProgramChanged)
         EXPECT_EQ(Main.Modified(), !reloaded);
         EXPECT_EQ(Main.Editor()->textCursor().blockNumber(), 1) << "the caret stays on its line";
     }
+}
+
+// The change was found while a dialog was open (the user came back and at once pressed a key
+// that opened one): the question came over the dialog, and a reload over a question of the
+// save would have written the text from before it.
+TEST_F(Document, ComingBackWhileADialogIsOpenAsksOnceItIsClosed)
+{
+    const QString path = Load("1\n", QMessageBox::Yes);
+    Main.Editor()->insertPlainText(QStringLiteral("x"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::Append) && file.write("2\n") == 2);
+    file.close();
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    QApplication::setActiveWindow(&Main);
+    QDialog dialog(&Main);
+    dialog.setModal(true);
+    dialog.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(Prompts.Messages.empty()) << "asked over the open dialog";
+    dialog.close();
+    Reactivate();
+    EXPECT_TRUE(Asked(Changed.arg(path) +
+                      QStringLiteral("Neu laden und die Änderungen in Quennor verwerfen?")));
+    EXPECT_EQ(Main.Editor()->toPlainText(), QStringLiteral("1\n2\n"));
 }
 
 // One arrow typed into a comment once turned the file's degree signs into two bytes each, and a

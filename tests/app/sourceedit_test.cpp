@@ -333,6 +333,27 @@ TEST_F(Editor, EnterKeepsTheIndentAndBracesChangeItEachOneStepToUndo)
                                    "  if (a) {\n    x", "  if (a) {\n    "}));
 }
 
+// A closing brace takes a level off only where it is code on a line of its own: typed in a block
+// comment it once took the comment's line back, and typed before "else" it took that line back.
+TEST_F(Editor, ClosingBraceMovesBackOnlyOnALineOfItsOwn)
+{
+    SourceEdit* edit = Source(Window());
+    const char* const cases[][2] = {{"  /* a\n  |", "  /* a\n  }"},
+                                    {"  /* a */\n  |", "  /* a */\n}"},
+                                    {"  // a\n  |", "  // a\n}"},
+                                    {"  s = \"a\\\n  |", "  s = \"a\\\n  }"},
+                                    {"  {\n    x();\n  |else", "  {\n    x();\n  }else"},
+                                    {"  {\n    x();\n    | ", "  {\n    x();\n  } "}};
+    for (const auto& [text, typed] : cases) {
+        SCOPED_TRACE(text);
+        const QString before = QString::fromUtf8(text);
+        edit->setPlainText(QString(before).remove(u'|'));
+        SetCaret(edit, int(before.indexOf(u'|')));
+        QTest::keyClick(edit, '}');
+        EXPECT_EQ(edit->toPlainText(), QString::fromUtf8(typed));
+    }
+}
+
 TEST_F(Editor, TabDoesNotLeaveTheReadOnlyListing)
 {
     TMainFM& main = Window();
@@ -421,7 +442,7 @@ TEST_F(Editor, CompilerMessagesMarkTheirLinesUntilTheNextBuildOrAnotherDocument)
     QHelpEvent tip(QEvent::ToolTip, QPoint(2, edit->cursorRect(third).center().y()),
                    QPoint(100, 100));
     QApplication::sendEvent(edit->Gutter(), &tip);
-    EXPECT_EQ(QToolTip::text(), lines[1]);
+    EXPECT_EQ(QToolTip::text(), MessageToolTip(lines[1]));
 
     SetCaret(edit, 0);
     QTest::keyClick(edit, Qt::Key_Return);
@@ -444,4 +465,22 @@ TEST_F(Editor, CompilerMessagesMarkTheirLinesUntilTheNextBuildOrAnotherDocument)
     QTest::keyClick(edit, Qt::Key_F8);
     EXPECT_EQ(main.Messages()->currentItem(), current) << "nothing left to go to";
     EXPECT_EQ(edit->MessageMarkLine(1), -1);
+}
+
+// The gutter below the last line is no line: it once showed the last line's messages.
+TEST_F(Editor, GutterBelowTheLastLineShowsNoMessage)
+{
+    TMainFM& main = Window();
+    SourceEdit* edit = Source(main);
+    const QString path = Dir.Write("one.c", "int a;");
+    main.LoadDocument(path);
+    const TMessageRow row = SplitMessage(path + ":1:5: error: x");
+    new QTreeWidgetItem(main.Messages(), {row.Message, row.File, row.Line});
+    QToolTip::hideText();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }));
+    for (const int y : {edit->Gutter()->height() - 3, edit->cursorRect().center().y()}) {
+        QHelpEvent tip(QEvent::ToolTip, QPoint(2, y), QPoint(100, 100));
+        QApplication::sendEvent(edit->Gutter(), &tip);
+        EXPECT_EQ(QToolTip::isVisible(), y == edit->cursorRect().center().y()) << y;
+    }
 }
