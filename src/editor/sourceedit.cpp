@@ -362,6 +362,7 @@ void SourceEdit::ShowGutterToolTip(QHelpEvent* event)
 // painted anew, since a view of long lines is costly to draw.
 void SourceEdit::CaretMoved()
 {
+    KeepCaretLineShaped();
     if (!Decorated())
         return;
     FBracketSearch.emplace(*FHighlighter, textCursor().position());
@@ -377,6 +378,27 @@ void SourceEdit::CaretMoved()
         FCaretLine = line;
     }
     FGutter->update();
+}
+
+// Qt throws a line's shaped text away after each layout and shapes the whole line again to draw
+// it and again to place the caret: in a line of thousands of characters, most of a keystroke.
+// The caret's line keeps it while the caret is on it; the line left is laid out once more, which
+// lets its shaped text go, so that at most one line holds it.
+void SourceEdit::KeepCaretLineShaped()
+{
+    const QTextBlock block = textCursor().block();
+    if (!FShapedLine.isNull() && FShapedLine.block() == block)
+        return;
+    if (!FShapedLine.isNull() && FShapedLine.document() == document()) {
+        const QTextBlock left = FShapedLine.block();
+        left.layout()->setCacheEnabled(false);
+        document()->markContentsDirty(left.position(), left.length());
+    }
+    FShapedLine = QTextCursor();
+    if (block.length() >= LongLine) {
+        block.layout()->setCacheEnabled(true);
+        FShapedLine = QTextCursor(block);
+    }
 }
 
 // The positions a search went by no longer hold after an edit: it starts again from the caret

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include <QPlainTextEdit>
+#include <QTextCursor>
 #include <QTimer>
 
 #include "editor/brackets.h"
@@ -50,6 +51,8 @@ public:
     static constexpr qsizetype BracketStep = 1000;
     // True while the partner of the bracket beside the caret is still looked for.
     bool BracketSearchPending() const;
+    // Lines at least this long keep their shaped text while the caret is on them.
+    static constexpr int LongLine = 500;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -75,6 +78,7 @@ private:
     void PlaceGutter();
     void UpdateGutter(const QRect& rect, int dy);
     void CaretMoved();
+    void KeepCaretLineShaped();
     void SearchBracket();
     void ContinueBracketSearch();
     void ShowBracketMarks();
@@ -93,4 +97,6 @@ private:
     MessageMarks FMessageMarks;
     // The caret's line where its mark was last drawn.
     QRectF FCaretLine;
+    // In the long line whose shaped text is kept; null when none is. A cursor follows the edits.
+    QTextCursor FShapedLine;
 };

@@ -136,6 +136,28 @@ TEST_F(Editor, GrowingGutterLaysNoLineOutAgain)
         << "the caret's line is still marked up to the right margin";
 }
 
+// Qt shaped a whole line again to draw it and again to place the caret, which in a line of 5 000
+// characters took most of a keystroke; a line that keeps its shaped text must be the caret's
+// alone, or every long line visited would hold its own.
+TEST_F(Editor, OnlyTheCaretsLongLineKeepsItsShapedText)
+{
+    SourceEdit* edit = Source(Window());
+    const QString line(SourceEdit::LongLine, u'x');
+    edit->setPlainText("a\n" + line + '\n' + line + "\nb");
+    const struct
+    {
+        int Line;
+        int Kept;
+    } steps[] = {{0, -1}, {1, 1}, {2, 2}, {3, -1}, {1, 1}, {0, -1}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.Line);
+        SetCaret(edit, edit->document()->findBlockByNumber(step.Line).position() + 1);
+        for (QTextBlock block = edit->document()->begin(); block.isValid(); block = block.next())
+            EXPECT_EQ(block.layout()->cacheEnabled(), block.blockNumber() == step.Kept)
+                << block.blockNumber();
+    }
+}
+
 TEST_F(Editor, DoubleClickedMessageLineIsTheMarkedLineInTextAndGutter)
 {
     TMainFM& main = Window();
