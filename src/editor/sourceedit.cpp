@@ -198,9 +198,9 @@ bool SourceEdit::focusNextPrevChild(bool next)
 
 // Enter starts the new line with the indentation it should have, and a closing brace typed on an
 // indented line of nothing but blanks, outside a comment, takes one level off; either is one
-// step to undo. Shift+Enter is
-// Enter too: a line break inside one text line would give the file a line end that the gutter,
-// the caret panel and a compiler's line numbers count one line less above.
+// step to undo. Shift+Enter is Enter too: a line break inside one text line would give the file
+// a line end that the gutter, the caret panel and a compiler's line numbers count one line less
+// above.
 bool SourceEdit::Indent(const QKeyEvent& event)
 {
     const bool enter = (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter) &&
