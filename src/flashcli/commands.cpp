@@ -91,28 +91,36 @@ int CheckFuses(Session& session, Report& report, FuseAccess& access, FuseBytes b
     return ExitFailure;
 }
 
+// Loads the image and runs one pass over it: a write with its comparison, or a comparison alone.
+template <typename Pass>
+int PassOverImage(const FlashOptions& options, Report& report, const char* verb,
+                  const QString& notDone, Pass run)
+{
+    const std::optional<FlashImage> image = LoadImage(options, report, verb);
+    if (!image)
+        return ExitFailure;
+    Session session(options, report, notDone);
+    FlashPass pass;
+    session.Follow(pass);
+    return session.End(run(pass, *image));
+}
+
 } // namespace
 
 int FlashFile(const FlashOptions& options, Report& report)
 {
-    const std::optional<FlashImage> image = LoadImage(options, report, "geschrieben");
-    if (!image)
-        return ExitFailure;
-    Session session(options, report, QStringLiteral("Nicht geflasht"));
-    FlashPass pass;
-    session.Follow(pass);
-    return session.End(pass.Run(*image, options.Port, options.Target));
+    return PassOverImage(options, report, "geschrieben", QStringLiteral("Nicht geflasht"),
+                         [&](FlashPass& pass, const FlashImage& image) {
+                             return pass.Run(image, options.Port, options.Target);
+                         });
 }
 
 int VerifyFile(const FlashOptions& options, Report& report)
 {
-    const std::optional<FlashImage> image = LoadImage(options, report, "verglichen");
-    if (!image)
-        return ExitFailure;
-    Session session(options, report, QStringLiteral("Nicht überprüft"));
-    FlashPass pass;
-    session.Follow(pass);
-    return session.End(pass.Verify(*image, options.Port, options.Target));
+    return PassOverImage(options, report, "verglichen", QStringLiteral("Nicht überprüft"),
+                         [&](FlashPass& pass, const FlashImage& image) {
+                             return pass.Verify(image, options.Port, options.Target);
+                         });
 }
 
 int ReadIntoFile(const FlashOptions& options, Report& report)

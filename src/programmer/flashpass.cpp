@@ -18,11 +18,10 @@ FlashResult FlashPass::Run(const QString& fileName, const PortChoice& port,
 FlashResult FlashPass::Run(const FlashImage& image, const PortChoice& port,
                            std::optional<int> target)
 {
-    TAVRFlash& link = FLink.emplace(port.Opener());
-    Follow(link);
     const int imageWords = int(image.Words.size());
-    if (std::optional<FlashResult> end = Open(link, port, target, imageWords))
+    if (std::optional<FlashResult> end = Open(port, target, imageWords))
         return *end;
+    TAVRFlash& link = *FLink;
     const int count = std::min(imageWords, link.FlashWords());
     const FlashResult programmed = Program(link, image.Words, count);
     return programmed.Outcome == FlashResult::Done ? Compare(link, image.Words, count) : programmed;
@@ -31,21 +30,19 @@ FlashResult FlashPass::Run(const FlashImage& image, const PortChoice& port,
 FlashResult FlashPass::Verify(const FlashImage& image, const PortChoice& port,
                               std::optional<int> target)
 {
-    TAVRFlash& link = FLink.emplace(port.Opener());
-    Follow(link);
     const int imageWords = int(image.Words.size());
-    if (std::optional<FlashResult> end = Open(link, port, target, imageWords))
+    if (std::optional<FlashResult> end = Open(port, target, imageWords))
         return *end;
+    TAVRFlash& link = *FLink;
     return Compare(link, image.Words, std::min(imageWords, link.FlashWords()));
 }
 
 FlashResult FlashPass::Read(const PortChoice& port, std::optional<int> target, int words,
                             std::vector<std::uint16_t>& flash)
 {
-    TAVRFlash& link = FLink.emplace(port.Opener());
-    Follow(link);
-    if (std::optional<FlashResult> end = Open(link, port, target, 0))
+    if (std::optional<FlashResult> end = Open(port, target, 0))
         return *end;
+    TAVRFlash& link = *FLink;
     const int count = words < 0 ? link.FlashWords() : std::min(words, link.FlashWords());
     Begin(FlashPhase::Reading);
     flash.assign(std::size_t(count), 0);
@@ -67,9 +64,11 @@ void FlashPass::Follow(TAVRFlash& link)
     };
 }
 
-std::optional<FlashResult> FlashPass::Open(TAVRFlash& link, const PortChoice& port,
-                                           std::optional<int> target, int imageWords)
+std::optional<FlashResult> FlashPass::Open(const PortChoice& port, std::optional<int> target,
+                                           int imageWords)
 {
+    TAVRFlash& link = FLink.emplace(port.Opener());
+    Follow(link);
     if (!link.Connect(port.ConnectPort())) {
         if (StopRequested())
             return FlashResult{FlashResult::Cancelled};

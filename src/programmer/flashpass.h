@@ -82,10 +82,10 @@ private:
     bool Ask(const QString& question) const { return OnQuestion && OnQuestion(question); }
     bool StopRequested() const { return CancelRequested && CancelRequested(); }
     void Follow(TAVRFlash& link);
-    // Finds the board and asks the questions the chip and the image raise: nothing when the
-    // pass goes on, otherwise how it ended.
-    std::optional<FlashResult> Open(TAVRFlash& link, const PortChoice& port,
-                                    std::optional<int> target, int imageWords);
+    // Opens the link through the port's opener, finds the board and asks the questions the chip
+    // and the image raise: nothing when the pass goes on on FLink, otherwise how it ended.
+    std::optional<FlashResult> Open(const PortChoice& port, std::optional<int> target,
+                                    int imageWords);
     void Begin(FlashPhase phase);
     FlashResult Program(TAVRFlash& link, const std::vector<std::uint16_t>& image, int count);
     FlashResult Compare(TAVRFlash& link, const std::vector<std::uint16_t>& image, int count);
