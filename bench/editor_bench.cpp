@@ -144,6 +144,8 @@ struct Window
     struct Loading
     {
         double Shown = 0;
+        // Of the time until shown, what the program's own thread ran.
+        double ShownWork = 0;
         double JumpedToTheEnd = 0;
         double Followed = 0;
         double LongestPass = 0;
@@ -160,10 +162,12 @@ struct Window
         Settle();
         QElapsedTimer timer;
         timer.start();
+        const ThreadClock work;
         Main.LoadDocument(path);
         QApplication::processEvents();
         Editor()->viewport()->repaint();
         loading.Shown = Milliseconds(timer);
+        loading.ShownWork = work.Milliseconds();
         if (jumpToTheEnd) {
             QElapsedTimer jump;
             jump.start();
@@ -250,17 +254,19 @@ void PrintTyping(const char* where, const Typing& plain, const Typing& coloured)
                 plain.LongestPause, coloured.LongestPause);
 }
 
-// Loads the file into both windows, compares the loads and types at the place in each.
+// Loads the file into both windows, compares the loads and types at the place in each. A load of
+// a few milliseconds is compared in the thread's own time and over more rounds: in wall time a
+// millisecond of other work on the machine would decide the ratio.
 void MeasureTyping(Window& plain, Window& coloured, const QString& path, const char* where,
                    const Place& place)
 {
     std::vector<double> plainLoads, colouredLoads;
-    for (int round = 0; round < 3; ++round) {
-        plainLoads.push_back(plain.Load(path).Shown);
-        colouredLoads.push_back(coloured.Load(path).Shown);
+    for (int round = 0; round < 11; ++round) {
+        plainLoads.push_back(plain.Load(path).ShownWork);
+        colouredLoads.push_back(coloured.Load(path).ShownWork);
     }
-    std::printf("load of the file for typing %s (median of 3): plain %.0f ms, coloured %.0f ms, "
-                "ratio %.2f (limit 1.20)\n",
+    std::printf("load of the file for typing %s (median of 11, in the thread's own time): plain "
+                "%.1f ms, coloured %.1f ms, ratio %.2f (limit 1.20)\n",
                 where, Median(plainLoads), Median(colouredLoads),
                 Median(colouredLoads) / Median(plainLoads));
     const Typing plainTyping = TypeAt(plain, place);

@@ -72,12 +72,26 @@ void Highlighter::Colour(const QTextBlock& first, const QTextBlock& last)
         KnowStatesBefore(last.blockNumber() + 1);
     int number = first.blockNumber();
     int state = StartState(first, number);
+    int changedFrom = -1;
+    int changedTo = -1;
     for (QTextBlock block = first; block.isValid(); block = block.next(), ++number) {
-        state = Format(block, number, state);
+        const Formatting formatting = Format(block, number, state);
+        if (formatting.Changed) {
+            changedFrom = changedFrom < 0 ? block.position() : changedFrom;
+            changedTo = block.position() + block.length();
+        }
+        state = formatting.End;
         if (block == last)
             break;
     }
+    // One mark for every block coloured: Qt lays a single marked block out again at once, but
+    // leaves a run of them to be laid out when painted, so a screen coloured before its first
+    // paint is laid out once, with its formats, rather than plain and then again.
+    if (changedFrom >= 0)
+        FDocument.markContentsDirty(changedFrom, changedTo - changedFrom);
     FOutdated = false;
+    if (!Settled())
+        FFollow.start();
 }
 
 std::vector<SyntaxToken> Highlighter::Tokens(const QTextBlock& block, const QString& text)
@@ -153,9 +167,13 @@ void Highlighter::ContentsChange(int position, int, int added)
         if (changed == last)
             break;
     }
-    if (retype)
-        Format(block, FKnown, StartState(block, FKnown));
-    FFollow.start();
+    if (retype && Format(block, FKnown, StartState(block, FKnown)).Changed)
+        FDocument.markContentsDirty(block.position(), block.length());
+    // A document replaced whole (emptied, then filled) is painted whole: its first screen is
+    // coloured then, and following starts after it rather than delaying it. Any other change may
+    // lie out of view and still change what the view shows.
+    if (position > 0 || added < FDocument.characterCount() - 1)
+        FFollow.start();
 }
 
 // Known near the part worked out; further on, the state the block was last scanned with, or
@@ -195,15 +213,15 @@ int Highlighter::Verify(QTextBlock& block, int number, int state)
     return EndOf(packed);
 }
 
-// Colours the block as starting in start and returns the state it ends in. Only a block in the
-// part worked out can be the target line.
-int Highlighter::Format(QTextBlock& block, int number, int start)
+// Colours the block as starting in start. Only a block in the part worked out can be the target
+// line.
+Highlighter::Formatting Highlighter::Format(QTextBlock& block, int number, int start)
 {
     const int packed = block.userState();
     const bool target = number < FKnown && number == FTargetBlock;
     if (packed != Unknown && StartOf(packed) == start && (packed & Formatted) &&
         bool(packed & FormattedAsTarget) == target)
-        return EndOf(packed);
+        return {EndOf(packed), false};
     const QString text = block.text();
     std::vector<SyntaxToken> tokens;
     const BlockScan scan =
@@ -222,15 +240,15 @@ int Highlighter::Format(QTextBlock& block, int number, int start)
             {int(scan.TargetStart), int(scan.TargetLength), FFormats[int(SyntaxKind::TargetLine)]});
         std::ranges::sort(ranges, {}, &QTextLayout::FormatRange::start);
     }
-    if (block.layout()->formats() != ranges) {
+    // setFormats leaves a pending change that the next edit would report as part of its own; the
+    // caller marks the block dirty, which has it laid out again and closes that change
+    // unannounced.
+    const bool changed = block.layout()->formats() != ranges;
+    if (changed)
         block.layout()->setFormats(ranges);
-        // setFormats leaves a pending change that the next edit would report as part of its
-        // own; marking the block dirty lays it out again and closes that change unannounced.
-        FDocument.markContentsDirty(block.position(), block.length());
-    }
     block.setUserState(Pack(start, scan.End, scan.TargetStart >= 0) | Formatted |
                        (target ? FormattedAsTarget : 0));
-    return scan.End;
+    return {scan.End, changed};
 }
 
 void Highlighter::Follow()

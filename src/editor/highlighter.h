@@ -21,7 +21,8 @@ struct SyntaxDefinition
 
 // Colours a document lazily. A block gets its formats only when it is about to be painted; the
 // states that carry comments and literals from line to line are worked out up to there at once,
-// and for the rest of the document in short steps between events. A view far beyond the part
+// and for the rest of the document in short steps between events, from the first colouring after
+// a change on, so that no step delays the screen a file is loaded into. A view far beyond the part
 // worked out is coloured at once from a guess, and FormatsOutdated asks for it to be painted
 // again when the following finds the guess wrong. Formats go onto the block layouts, never into
 // the text: the text, the undo stack, the modified flag and every cursor stay as they are, and
@@ -66,12 +67,19 @@ private:
         qsizetype TargetLength = 0;
     };
 
+    // The state a block ends in, and whether its layout got other formats.
+    struct Formatting
+    {
+        int End = 0;
+        bool Changed = false;
+    };
+
     BlockScan ScanBlock(const QString& text, int state, std::vector<SyntaxToken>* tokens) const;
     void ContentsChange(int position, int removed, int added);
     void KnowStatesBefore(int blockNumber);
     int StartState(const QTextBlock& block, int number);
     int Verify(QTextBlock& block, int number, int state);
-    int Format(QTextBlock& block, int number, int start);
+    Formatting Format(QTextBlock& block, int number, int start);
     void Follow();
 
     QTextDocument& FDocument;

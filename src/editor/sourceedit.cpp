@@ -125,7 +125,7 @@ bool SourceEdit::BracketSearchPending() const
 void SourceEdit::paintEvent(QPaintEvent* event)
 {
     if (FHighlighter) {
-        FHighlighter->Colour(firstVisibleBlock(), LastVisibleBlock());
+        FHighlighter->Colour(firstVisibleBlock(), LastBlockInView());
         PaintCurrentLine();
     }
     QPlainTextEdit::paintEvent(event);
@@ -268,13 +268,16 @@ void SourceEdit::insertFromMimeData(const QMimeData* source)
     QPlainTextEdit::insertFromMimeData(&text);
 }
 
-QTextBlock SourceEdit::LastVisibleBlock() const
+// Found without laying a block out, so that the blocks are coloured before their first layout:
+// a block is at least a line of the font high, so the lines of the view, counted from the first
+// block, reach at least as far as the view does.
+QTextBlock SourceEdit::LastBlockInView() const
 {
     QTextBlock block = firstVisibleBlock();
-    qreal bottom = blockBoundingGeometry(block).translated(contentOffset()).bottom();
-    while (bottom < viewport()->height() && block.next().isValid()) {
+    for (int lines = viewport()->height() / fontMetrics().height(); lines > 0; --lines) {
+        if (!block.next().isValid())
+            break;
         block = block.next();
-        bottom += blockBoundingRect(block).height();
     }
     return block;
 }
@@ -321,7 +324,7 @@ void SourceEdit::PaintGutter(QPaintEvent* event)
     QTextBlock block = firstVisibleBlock();
     int number = block.blockNumber();
     const std::map<int, MessageMarks::Shown> marks =
-        FMessageMarks.Between(number, LastVisibleBlock().blockNumber());
+        FMessageMarks.Between(number, LastBlockInView().blockNumber());
     qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
     while (block.isValid() && top <= event->rect().bottom()) {
         const qreal height = blockBoundingRect(block).height();

@@ -84,7 +84,7 @@ private:
     void ShowBracketMarks();
     QTextEdit::ExtraSelection BracketMark(int position, const QColor& colour) const;
     void ApplyPalette();
-    QTextBlock LastVisibleBlock() const;
+    QTextBlock LastBlockInView() const;
 
     const Language FLanguage;
     std::unique_ptr<Highlighter> FHighlighter;

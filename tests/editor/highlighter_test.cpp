@@ -113,6 +113,20 @@ TEST_F(Colouring, FormatsOnlyTheBlocksAskedForAndFollowsTheRestInTheBackground)
     FollowToTheEnd();
 }
 
+TEST_F(Colouring, FollowsALoadedDocumentFromItsFirstColouringAnEditAtOnce)
+{
+    Document.setPlainText(QStringLiteral("int a;\n").repeated(5000));
+    QApplication::processEvents();
+    EXPECT_FALSE(Colours.Settled()) << "nothing followed before the first screen is coloured";
+    ColourAll();
+    FollowToTheEnd();
+
+    QSignalSpy outdated(&Colours, &Highlighter::FormatsOutdated);
+    Insert(0, QStringLiteral("/*"));
+    FollowToTheEnd();
+    EXPECT_GE(outdated.count(), 1) << "an edit out of view still changes what the view shows";
+}
+
 TEST_F(Colouring, FarViewIsColouredAtOnceFromAGuessThatFollowingPutsRight)
 {
     Document.setPlainText(QStringLiteral("/*\n") + QStringLiteral("int a;\n").repeated(9000) +
