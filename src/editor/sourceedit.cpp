@@ -1,5 +1,8 @@
 #include "editor/sourceedit.h"
 
+#include <cmath>
+
+#include <QFontMetricsF>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -270,11 +273,13 @@ void SourceEdit::insertFromMimeData(const QMimeData* source)
 
 // Found without laying a block out, so that the blocks are coloured before their first layout:
 // a block is at least a line of the font high, so the lines of the view, counted from the first
-// block, reach at least as far as the view does.
+// block, reach at least as far as the view does. The font's unrounded height is counted, as a
+// laid-out line is never lower than that, and a rounded one can be higher.
 QTextBlock SourceEdit::LastBlockInView() const
 {
     QTextBlock block = firstVisibleBlock();
-    for (int lines = viewport()->height() / fontMetrics().height(); lines > 0; --lines) {
+    const qreal lineHeight = QFontMetricsF(document()->defaultFont()).height();
+    for (int lines = int(std::ceil(viewport()->height() / lineHeight)); lines > 0; --lines) {
         if (!block.next().isValid())
             break;
         block = block.next();

@@ -158,6 +158,32 @@ TEST_F(Editor, OnlyTheCaretsLongLineKeepsItsShapedText)
     }
 }
 
+// The lines in view are counted before any is laid out, so that each is laid out once, with its
+// colours; a count that fell short would leave the bottom line plain.
+TEST_F(Editor, EveryLineInViewIsColouredAtItsFirstPaint)
+{
+    SourceEdit edit(SourceEdit::Language::C);
+    edit.setLineWrapMode(QPlainTextEdit::NoWrap);
+    edit.show();
+    for (const char* family : {"Courier New", "DejaVu Sans Mono"})
+        for (const int pixels : {13, 15, 19}) {
+            QFont font(QString::fromLatin1(family));
+            font.setPixelSize(pixels);
+            edit.setFont(font);
+            const int line = QFontMetrics(font).height();
+            for (int height = 200; height < 200 + line; ++height) {
+                SCOPED_TRACE(testing::Message() << family << ' ' << pixels << "px, " << height);
+                edit.resize(300, height);
+                edit.setPlainText(QStringLiteral("int a;\n").repeated(100));
+                edit.grab();
+                const QTextBlock bottom =
+                    edit.cursorForPosition({0, edit.viewport()->height() - 1}).block();
+                ASSERT_GT(bottom.blockNumber(), 5);
+                EXPECT_FALSE(bottom.layout()->formats().isEmpty());
+            }
+        }
+}
+
 TEST_F(Editor, DoubleClickedMessageLineIsTheMarkedLineInTextAndGutter)
 {
     TMainFM& main = Window();
