@@ -21,12 +21,12 @@ struct SyntaxDefinition
 
 // Colours a document lazily. A block gets its formats only when it is about to be painted; the
 // states that carry comments and literals from line to line are worked out up to there at once,
-// and for the rest of the document in short steps between events, from the first colouring after
-// a change on, so that no step delays the screen a file is loaded into. A view far beyond the part
-// worked out is coloured at once from a guess, and FormatsOutdated asks for it to be painted
-// again when the following finds the guess wrong. Formats go onto the block layouts, never into
-// the text: the text, the undo stack, the modified flag and every cursor stay as they are, and
-// the document sends no change signal for them.
+// and for the rest of the document in short steps between events (for a document replaced whole,
+// from its first colouring on, so that no step delays the screen it is loaded into). A view far
+// beyond the part worked out is coloured at once from a guess, and FormatsOutdated asks for it to
+// be painted again when the following finds the guess wrong. Formats go onto the block layouts,
+// never into the text: the text, the undo stack, the modified flag and every cursor stay as they
+// are, and the document sends no change signal for them.
 class Highlighter final : public QObject
 {
     Q_OBJECT
