@@ -189,9 +189,7 @@ TEST_F(QuennorFlash, FailuresSayWhatTheDialogSaysAndExitWithOne)
         QStringList Board;
         QString Err, Image = {}; // empty: image
     } cases[] = {
-        {{"--bad-ack", "P:2"}, "Schreibfehler bei Byte 32.\n"},
         {{"--unplug", "C"}, "Schreibfehler bei Byte 0.\n"},
-        {{"--short-read", "1"}, "Lesefehler bei Byte 128.\n"},
         {{"--unplug", "f:2"}, "Lesefehler bei Byte 256.\n"},
         {{"--corrupt", "5:0xFF00"}, "Fehler bei Byte 10\n"},
         {{"--signature", "0x123456"},
