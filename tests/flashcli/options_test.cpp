@@ -8,7 +8,7 @@
 TEST(ParseFlashOptions, EachOptionMeansOneThing)
 {
     TempDir dir;
-    const QString board = dir.Write("board", {});
+    const QString tty = dir.Write("board", {});
     using O = FlashOptions;
     const struct
     {
@@ -25,12 +25,7 @@ TEST(ParseFlashOptions, EachOptionMeansOneThing)
         {{"--target", "ANY", "b.hex"}, "", O::Flash, std::nullopt, "COM-1", "b.hex"},
         {{"--target", "attiny26", "--port", "COM5", "b.bin"}, "", O::Flash, 11, "COM5", "b.bin"},
         {{"--port", "null", "--verify", "b.bin"}, "", O::Verify, {}, "/dev/null", "b.bin"},
-        {{"--port", board, "--read", "o.hex", "--length", "0x800"},
-         "",
-         O::Read,
-         {},
-         board,
-         "o.hex"},
+        {{"--port", tty, "--read", "o.hex", "--length", "0x800"}, "", O::Read, {}, tty, "o.hex"},
         {{"--port", "nothing-here", "--read-fuses"},
          "--port braucht 1 bis 8 (COM1 bis COM8) oder ein vorhandenes Gerät, nicht nothing-here"},
         {{"--yes", "--target", "any", "b.bin"},

@@ -29,68 +29,55 @@ const QByteArray End = ":00000001FF\n";
 TEST(ParseImage, IntelHexRecordsAreTheImageAndEachFaultNamesItsLine)
 {
     const QByteArray ab = Record(0, 0, {0xAB, 0xCD});
+    const QString notARecord = QStringLiteral("kein gültiger Intel-HEX-Satz");
     const struct
     {
         const char* Name;
         QByteArray File;
-        std::size_t At; // the word where Words start
-        std::vector<std::uint16_t> Words;
-        QString Problem = {};
+        QString Problem;
+        std::size_t At = 0; // the word where Words start
+        std::vector<std::uint16_t> Words = {};
     } cases[] = {
         {"a gap and an odd end are erased bytes",
          Record(0, 1, {0xAB, 0xCD}) + Record(0, 4, {0x11}) + End,
+         {},
          0,
          {0xABFF, 0xFFCD, 0xFF11}},
         {"CR LF, lower case, blank lines, start addresses",
          Record(3, 0, {0, 0, 0, 0}).toLower().replace('\n', "\r\n") + "\n" + ab +
              Record(5, 0, {0, 0, 0, 0}) + End + "\n",
+         {},
          0,
          {0xCDAB}},
         {"a linear base",
          Record(4, 0, {0, 1}) + Record(0, 2, {0xAB, 0xCD}) + End,
+         {},
          0x8000,
          {0xFFFF, 0xCDAB}},
         {"a segment base",
          Record(2, 0, {0x10, 0}) + Record(0, 0xFFFE, {0xAB, 0xCD}) + End,
+         {},
          0xFFFE,
          {0xFFFF, 0xCDAB}},
-        {"records after the end are not read", ab + End + Record(0, 0, {0, 0}), 0, {0xCDAB}},
-        {"a wrong checksum", ab + ":02000000ABCD87\n" + End, 0, {}, "Zeile 2: Prüfsumme falsch"},
-        {"a count that does not fit",
-         ":0300000001029A\n" + End,
-         0,
-         {},
-         "Zeile 1: kein gültiger Intel-HEX-Satz"},
-        {"half a byte", ":020000000102FA0\n", 0, {}, "Zeile 1: kein gültiger Intel-HEX-Satz"},
-        {"an address of one byte",
-         Record(4, 0, {1}) + End,
-         0,
-         {},
-         "Zeile 1: kein gültiger Intel-HEX-Satz"},
-        {"an unknown type", ab + Record(6, 0, {1, 2}), 0, {}, "Zeile 2: unbekannter Satztyp 06"},
-        {"beyond 256 KB",
-         Record(4, 0, {0, 3}) + Record(0, 0xFFFF, {0xAB, 0xCD}) + End,
-         0,
-         {},
+        {"records after the end are not read", ab + End + Record(0, 0, {0, 0}), {}, 0, {0xCDAB}},
+        {"a wrong checksum", ab + ":02000000ABCD87\n" + End, "Zeile 2: Prüfsumme falsch"},
+        {"a count that does not fit", ":0300000001029A\n" + End, "Zeile 1: " + notARecord},
+        {"half a byte", ":020000000102FA0\n", "Zeile 1: " + notARecord},
+        {"an address of one byte", Record(4, 0, {1}) + End, "Zeile 1: " + notARecord},
+        {"an unknown type", ab + Record(6, 0, {1, 2}), "Zeile 2: unbekannter Satztyp 06"},
+        {"beyond 256 KB", Record(4, 0, {0, 3}) + Record(0, 0xFFFF, {0xAB, 0xCD}) + End,
          "Zeile 2: Daten bei Adresse 0x40000, hinter der Grenze von 256 KB"},
-        {"no end record", ab + ab + "\n", 0, {}, "Zeile 2: danach fehlt der Endesatz :00000001FF"},
-        {"no data", End, 0, {}, "enthält keine Daten"},
-        {"a UTF-8 mark, leading blanks", "\xEF\xBB\xBF" + ab + " \t" + End, 0, {0xCDAB}},
-        {"a record begun, then no record",
-         ab + "\x01\x7F\n" + End,
-         0,
-         {},
-         "Zeile 2: kein gültiger Intel-HEX-Satz"},
-        {"only a colon", ":", 0, {}, "Zeile 1: kein gültiger Intel-HEX-Satz"},
-        {"same bytes twice", ab + Record(0, 1, {0xCD, 0x11}) + End, 0, {0xCDAB, 0xFF11}},
-        {"other bytes at a place written before",
-         ab + Record(0, 1, {0x11}) + End,
-         0,
-         {},
+        {"no end record", ab + ab + "\n", "Zeile 2: danach fehlt der Endesatz :00000001FF"},
+        {"no data", End, "enthält keine Daten"},
+        {"a UTF-8 mark, leading blanks", "\xEF\xBB\xBF" + ab + " \t" + End, {}, 0, {0xCDAB}},
+        {"a record begun, then no record", ab + "\x01\x7F\n" + End, "Zeile 2: " + notARecord},
+        {"only a colon", ":", "Zeile 1: " + notARecord},
+        {"same bytes twice", ab + Record(0, 1, {0xCD, 0x11}) + End, {}, 0, {0xCDAB, 0xFF11}},
+        {"other bytes at a place written before", ab + Record(0, 1, {0x11}) + End,
          "Zeile 2: Adresse 0x1 hat schon andere Daten"},
-        {"no record first: raw", "end\n:0100000001FE\n", 0, {0x6E65, 0x0A64}},
-        {"raw with an odd byte", "\x01\x02\x03", 0, {0x0201}},
-        {"raw, one byte", "\x01", 0, {}, "enthält kein ganzes Wort"},
+        {"no record first: raw", "end\n:0100000001FE\n", {}, 0, {0x6E65, 0x0A64}},
+        {"raw with an odd byte", "\x01\x02\x03", {}, 0, {0x0201}},
+        {"raw, one byte", "\x01", "enthält kein ganzes Wort"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
