@@ -59,9 +59,29 @@ protected:
         edit->setTextCursor(cursor);
     }
 
-    static QColor GutterPixelAtCaret(SourceEdit* edit)
+    static QColor GutterPixelAt(SourceEdit* edit, const QTextCursor& line)
     {
-        return edit->Gutter()->grab().toImage().pixelColor(1, edit->cursorRect().center().y());
+        return edit->Gutter()->grab().toImage().pixelColor(2, edit->cursorRect(line).center().y());
+    }
+
+    static QColor GutterPixelAt(SourceEdit* edit, int block)
+    {
+        return GutterPixelAt(edit, QTextCursor(edit->document()->findBlockByNumber(block)));
+    }
+
+    // The tool tip the gutter shows at that height, empty for none.
+    static QString GutterTipAt(SourceEdit* edit, int y)
+    {
+        QHelpEvent tip(QEvent::ToolTip, QPoint(2, y), QPoint(100, 100));
+        QApplication::sendEvent(edit->Gutter(), &tip);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    }
+
+    // A line of the compiler's output in the message list, as a build puts it there.
+    static void AddMessage(TMainFM& main, const QString& line)
+    {
+        const TMessageRow row = SplitMessage(line);
+        new QTreeWidgetItem(main.Messages(), {row.Message, row.File, row.Line});
     }
 
     // Right of the line's text, where only the line's mark is drawn.
@@ -189,8 +209,7 @@ TEST_F(Editor, DoubleClickedMessageLineIsTheMarkedLineInTextAndGutter)
     TMainFM& main = Window();
     SourceEdit* edit = Source(main);
     main.Editor()->setPlainText(QStringLiteral("int a;\n").repeated(40));
-    new QTreeWidgetItem(main.Messages(), {QStringLiteral("blink.c:12: error: expected ';'"),
-                                          QStringLiteral("blink.c"), QStringLiteral("12")});
+    AddMessage(main, QStringLiteral("blink.c:12: error: expected ';'"));
     QTreeWidgetItem* row = main.Messages()->topLevelItem(0);
     main.Messages()->setCurrentItem(row);
     emit main.Messages()->itemDoubleClicked(row, 0);
@@ -199,18 +218,14 @@ TEST_F(Editor, DoubleClickedMessageLineIsTheMarkedLineInTextAndGutter)
     EXPECT_EQ(edit->textCursor().blockNumber(), 11);
     const SyntaxColours colours = ColoursFor(edit->palette());
     EXPECT_EQ(TextPixelAtCaret(edit), colours.CurrentLine);
-    EXPECT_EQ(GutterPixelAtCaret(edit), colours.GutterCurrentLine);
+    EXPECT_EQ(GutterPixelAt(edit, edit->textCursor()), colours.GutterCurrentLine);
 
     SetCaret(edit, 0);
-    EXPECT_EQ(GutterPixelAtCaret(edit), colours.GutterCurrentLine)
-        << "the gutter follows the caret";
-    EXPECT_EQ(TextPixelAtCaret(edit), colours.CurrentLine);
+    EXPECT_EQ(GutterPixelAt(edit, 0), colours.GutterCurrentLine) << "the gutter follows the caret";
     SetCaret(edit, 7 * 11);
-    EXPECT_EQ(GutterPixelAtCaret(edit), colours.GutterCurrentLine);
+    EXPECT_EQ(GutterPixelAt(edit, 11), colours.GutterCurrentLine);
     edit->verticalScrollBar()->setValue(0);
-    EXPECT_EQ(edit->Gutter()->grab().toImage().pixelColor(
-                  1, edit->cursorRect(QTextCursor(edit->document())).center().y()),
-              colours.GutterBackground);
+    EXPECT_EQ(GutterPixelAt(edit, 0), colours.GutterBackground);
 }
 
 TEST_F(Editor, BracketBesideTheCaretIsMarkedWithItsPartner)
@@ -471,26 +486,18 @@ TEST_F(Editor, CompilerMessagesMarkTheirLinesUntilTheNextBuildOrAnotherDocument)
                             path + ":12:1: warning: no return"};
     const auto build = [&] {
         main.Messages()->clear();
-        for (const QString& line : lines) {
-            const TMessageRow row = SplitMessage(line);
-            new QTreeWidgetItem(main.Messages(), {row.Message, row.File, row.Line});
-        }
-    };
-    const auto gutterAt = [edit](int block) {
-        const QTextCursor line(edit->document()->findBlockByNumber(block));
-        return edit->Gutter()->grab().toImage().pixelColor(2, edit->cursorRect(line).center().y());
+        for (const QString& line : lines)
+            AddMessage(main, line);
     };
     main.LoadDocument(path);
     build();
     const SyntaxColours colours = ColoursFor(edit->palette());
-    EXPECT_EQ(gutterAt(2), colours.ErrorMark);
-    EXPECT_EQ(gutterAt(7), colours.WarningMark);
-    EXPECT_EQ(gutterAt(4), colours.GutterBackground) << "a header's line 5 is no line of this file";
+    EXPECT_EQ(GutterPixelAt(edit, 2), colours.ErrorMark);
+    EXPECT_EQ(GutterPixelAt(edit, 7), colours.WarningMark);
+    EXPECT_EQ(GutterPixelAt(edit, 4), colours.GutterBackground)
+        << "a header's line 5 is no line of this file";
     const QTextCursor third(edit->document()->findBlockByNumber(2));
-    QHelpEvent tip(QEvent::ToolTip, QPoint(2, edit->cursorRect(third).center().y()),
-                   QPoint(100, 100));
-    QApplication::sendEvent(edit->Gutter(), &tip);
-    EXPECT_EQ(QToolTip::text(), MessageToolTip(lines[1]));
+    EXPECT_EQ(GutterTipAt(edit, edit->cursorRect(third).center().y()), MessageToolTip(lines[1]));
 
     SetCaret(edit, 0);
     QTest::keyClick(edit, Qt::Key_Return);
@@ -505,7 +512,8 @@ TEST_F(Editor, CompilerMessagesMarkTheirLinesUntilTheNextBuildOrAnotherDocument)
     }
 
     main.Messages()->clear();
-    EXPECT_EQ(gutterAt(4), colours.GutterBackground) << "the next build starts without marks";
+    EXPECT_EQ(GutterPixelAt(edit, 4), colours.GutterBackground)
+        << "the next build starts without marks";
     build();
     Prompts.Answers = {QMessageBox::No};
     main.NewDocument();
@@ -522,13 +530,9 @@ TEST_F(Editor, GutterBelowTheLastLineShowsNoMessage)
     SourceEdit* edit = Source(main);
     const QString path = Dir.Write("one.c", "int a;");
     main.LoadDocument(path);
-    const TMessageRow row = SplitMessage(path + ":1:5: error: x");
-    new QTreeWidgetItem(main.Messages(), {row.Message, row.File, row.Line});
+    AddMessage(main, path + ":1:5: error: x");
     QToolTip::hideText();
     ASSERT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }));
-    for (const int y : {edit->Gutter()->height() - 3, edit->cursorRect().center().y()}) {
-        QHelpEvent tip(QEvent::ToolTip, QPoint(2, y), QPoint(100, 100));
-        QApplication::sendEvent(edit->Gutter(), &tip);
-        EXPECT_EQ(QToolTip::isVisible(), y == edit->cursorRect().center().y()) << y;
-    }
+    for (const int y : {edit->Gutter()->height() - 3, edit->cursorRect().center().y()})
+        EXPECT_EQ(GutterTipAt(edit, y).isEmpty(), y != edit->cursorRect().center().y()) << y;
 }
