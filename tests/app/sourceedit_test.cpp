@@ -101,8 +101,7 @@ protected:
 
 TEST_F(Editor, KeepsItsFontWrapAndTabAndNumbersTheLinesInThatFont)
 {
-    TMainFM& main = Window();
-    SourceEdit* edit = Source(main);
+    SourceEdit* edit = Source(Window());
     EXPECT_EQ(edit->font().family(), QStringLiteral("Courier New"));
     EXPECT_EQ(edit->font().pixelSize(), 15);
     EXPECT_EQ(edit->lineWrapMode(), QPlainTextEdit::NoWrap);
@@ -133,8 +132,7 @@ TEST_F(Editor, KeepsItsFontWrapAndTabAndNumbersTheLinesInThatFont)
 
 TEST_F(Editor, GrowingGutterLaysNoLineOutAgain)
 {
-    TMainFM& main = Window();
-    SourceEdit* edit = Source(main);
+    SourceEdit* edit = Source(Window());
     edit->setPlainText(QStringLiteral("x\n").repeated(98));
     edit->grab();
     ASSERT_EQ(edit->document()->firstBlock().layout()->lineCount(), 1);
@@ -230,8 +228,7 @@ TEST_F(Editor, DoubleClickedMessageLineIsTheMarkedLineInTextAndGutter)
 
 TEST_F(Editor, BracketBesideTheCaretIsMarkedWithItsPartner)
 {
-    TMainFM& main = Window();
-    SourceEdit* edit = Source(main);
+    SourceEdit* edit = Source(Window());
     edit->setPlainText(QStringLiteral("if (f(a) /* ) */) {\n}\n("));
     const SyntaxColours colours = ColoursFor(edit->palette());
     const auto marks = [edit] {
@@ -342,24 +339,20 @@ TEST_F(Editor, SearchReplaceAndCaretPanelAreTheSameWithAndWithoutColours)
 
 TEST_F(Editor, PaletteChangeRecoloursTheText)
 {
-    TMainFM& main = Window();
-    SourceEdit* edit = Source(main);
+    SourceEdit* edit = Source(Window());
     edit->setPlainText(QStringLiteral("int a;"));
-    const auto keyword = [edit] {
+    const auto inLayout = [edit] {
         edit->grab();
-        return edit->document()
-            ->firstBlock()
-            .layout()
-            ->formats()
-            .value(0)
-            .format.foreground()
-            .color();
+        const QTextLayout* line = edit->document()->firstBlock().layout();
+        return line->formats().value(0).format.foreground().color();
     };
-    EXPECT_EQ(keyword(),
-              ColoursFor(edit->palette()).Formats[int(SyntaxKind::Keyword)].foreground().color());
+    const auto keyword = [](const QPalette& palette) {
+        return ColoursFor(palette).Formats[int(SyntaxKind::Keyword)].foreground().color();
+    };
+    EXPECT_EQ(inLayout(), keyword(edit->palette()));
     edit->setPalette(Dark());
-    const QColor dark = ColoursFor(Dark()).Formats[int(SyntaxKind::Keyword)].foreground().color();
-    EXPECT_EQ(keyword(), dark);
+    const QColor dark = keyword(Dark());
+    EXPECT_EQ(inLayout(), dark);
     const QImage shown = edit->viewport()->grab().toImage();
     int inKeywordColour = 0;
     for (int y = 0; y < edit->cursorRect().bottom(); ++y)
@@ -438,8 +431,7 @@ TEST_F(Editor, TabDoesNotLeaveTheReadOnlyListing)
 // stays, and an empty pane draws it without asking Qt for a full-width selection.
 TEST_F(Editor, CaretsLineMarkLiesUnderTheTargetLine)
 {
-    TMainFM& main = Window();
-    SourceEdit* edit = Source(main);
+    SourceEdit* edit = Source(Window());
     const SyntaxColours colours = ColoursFor(edit->palette());
     for (const char* text : {"//#TARGET ATtiny26\nint a;", ""}) {
         SCOPED_TRACE(text);
@@ -461,8 +453,7 @@ TEST_F(Editor, CaretsLineMarkLiesUnderTheTargetLine)
 
 TEST_F(Editor, FarBracketPartnerIsMarkedOnlyOnceFoundBetweenEvents)
 {
-    TMainFM& main = Window();
-    SourceEdit* edit = Source(main);
+    SourceEdit* edit = Source(Window());
     edit->setPlainText(QStringLiteral("{\n") + QStringLiteral("int a;\n").repeated(2000) + '}');
     SetCaret(edit, 0);
     EXPECT_TRUE(edit->BracketSearchPending());
