@@ -82,41 +82,51 @@ TEST_F(MainWindow, StartsWithANewCleanDocument)
     EXPECT_TRUE(main.AppDir().endsWith(QLatin1Char('/')));
 }
 
+// Each answer, for a new document and for closing the window; Yes on a new document asks for a
+// name first, and cancelling that dialog stops the New or the close as well.
 TEST_F(MainWindow, SavePromptAnswersDecideWhatHappensToChanges)
 {
-    TMainFM& main = Window();
-    Type(QStringLiteral("int a;"));
-    EXPECT_TRUE(main.Modified());
-    EXPECT_EQ(main.StatusPanel(1), QStringLiteral("Geändert"));
-
-    Prompts.Answers = {QMessageBox::Cancel};
-    EXPECT_FALSE(main.NewDocument());
-    ASSERT_EQ(Prompts.Messages.size(), 1u);
-    ExpectSavePrompt(Prompts.Messages[0]);
-    EXPECT_EQ(main.Editor()->toPlainText(), QStringLiteral("int a;"));
-    EXPECT_TRUE(main.Modified());
-
-    // Yes on a new document asks for a name; cancelling that abandons the New as well.
-    Prompts.Answers = {QMessageBox::Yes};
-    Prompts.SaveAnswers = {QString()};
-    EXPECT_FALSE(main.NewDocument());
-    ASSERT_EQ(Prompts.SaveDialogs.size(), 1u);
-    EXPECT_EQ(Prompts.SaveDialogs[0].FileName, QString());
-    EXPECT_EQ(main.Editor()->toPlainText(), QStringLiteral("int a;"));
-
-    Prompts.Answers = {QMessageBox::No};
-    EXPECT_TRUE(main.NewDocument());
-    EXPECT_EQ(main.Editor()->toPlainText(), QString());
-    EXPECT_FALSE(main.Modified());
-    EXPECT_EQ(main.windowTitle(), QStringLiteral("Quennor - Neu"));
-
-    Type(QStringLiteral("int b;\nint c;"));
-    const QString path = Dir.Path("b.c");
-    Prompts.Answers = {QMessageBox::Yes};
-    Prompts.SaveAnswers = {path};
-    EXPECT_TRUE(main.NewDocument());
-    EXPECT_EQ(TempDir::Read(path), QByteArray("int b;\r\nint c;"));
-    EXPECT_EQ(main.windowTitle(), QStringLiteral("Quennor - Neu"));
+    const struct
+    {
+        QMessageBox::StandardButton Answer;
+        const char* SaveAs; // the name given in Save As, "" for cancelled, none if not asked
+        bool GoesOn;
+    } cases[] = {{QMessageBox::Cancel, nullptr, false},
+                 {QMessageBox::Yes, "", false},
+                 {QMessageBox::Yes, "b.c", true},
+                 {QMessageBox::No, nullptr, true}};
+    for (const auto& c : cases)
+        for (const bool close : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.Answer << ' ' << c.SaveAs << ' ' << close);
+            Prompts.Messages.clear();
+            Prompts.SaveDialogs.clear();
+            TMainFM& main = Window();
+            main.show();
+            Type(QStringLiteral("int b;\nint c;"));
+            EXPECT_TRUE(main.Modified());
+            EXPECT_EQ(main.StatusPanel(1), QStringLiteral("Geändert"));
+            Prompts.Answers = {c.Answer};
+            if (c.SaveAs)
+                Prompts.SaveAnswers = {*c.SaveAs ? Dir.Path(c.SaveAs) : QString()};
+            if (close)
+                Action("ExitMI")->trigger();
+            EXPECT_EQ(close ? !main.isVisible() : main.NewDocument(), c.GoesOn);
+            ASSERT_EQ(Prompts.Messages.size(), 1u);
+            ExpectSavePrompt(Prompts.Messages[0]);
+            ASSERT_EQ(Prompts.SaveDialogs.size(), c.SaveAs ? 1u : 0u);
+            if (c.SaveAs) {
+                EXPECT_EQ(Prompts.SaveDialogs[0].FileName, QString());
+            }
+            if (c.SaveAs && *c.SaveAs) {
+                EXPECT_EQ(TempDir::Read(Dir.Path(c.SaveAs)), QByteArray("int b;\r\nint c;"));
+            }
+            if (close && c.GoesOn)
+                continue; // the window is gone
+            EXPECT_EQ(main.Modified(), !c.GoesOn);
+            EXPECT_EQ(main.Editor()->toPlainText(),
+                      c.GoesOn ? QString() : QStringLiteral("int b;\nint c;"));
+            EXPECT_EQ(main.windowTitle(), QStringLiteral("Quennor - Neu"));
+        }
 }
 
 TEST_F(MainWindow, LoadingAndSavingKeepNameCaptionAndCleanState)
@@ -222,46 +232,39 @@ TEST_F(MainWindow, FailedSaveLeavesTheFileIntactAndTheDocumentChanged)
     EXPECT_EQ(main.StatusPanel(1), QStringLiteral("Geändert"));
 }
 
+// Any bytes come back as they were but for the line ends, CR LF after saving; among them the
+// characters the editor breaks lines at (U+2029, U+FDD0, U+FDD1) or shows as one (U+2028).
 TEST_F(MainWindow, SourceBytesSurviveTheEditorUnchangedButForLineEnds)
 {
     TMainFM& main = Window();
-    const QByteArray ansi = "// Z\xE4hler\xA0und\tTab \x81\x9D\nint a;\rint b;\r\n";
-    const QString path = Dir.Write("ansi.c", ansi);
-    main.LoadDocument(path);
-    EXPECT_EQ(main.Editor()->document()->blockCount(), 4);
-    main.SaveDocument();
-    EXPECT_EQ(TempDir::Read(path),
-              QByteArray("// Z\xE4hler\xA0und\tTab \x81\x9D\r\nint a;\r\nint b;\r\n"));
-
-    const QByteArray utf8 = "\xEF\xBB\xBF// \xC3\xA4\xC2\xA0\xE2\x82\xAC\r\n";
-    const QString utf8Path = Dir.Write("utf8.c", utf8);
-    main.LoadDocument(utf8Path);
-    main.SaveDocument();
-    EXPECT_EQ(TempDir::Read(utf8Path), utf8);
-
-    const QString empty = Dir.Write("empty.c", "");
-    main.LoadDocument(empty);
-    main.SaveDocument();
-    EXPECT_EQ(TempDir::Read(empty), QByteArray());
-}
-
-// The editor breaks lines at U+2029, U+FDD0 and U+FDD1 and shows U+2028 as a line break.
-TEST_F(MainWindow, CharactersTheEditorTakesForLineBreaksSurviveOpenAndSave)
-{
-    TMainFM& main = Window();
-    const QByteArray bytes = "// \xE2\x80\xA8 \xE2\x80\xA9 \xEF\xB7\x90 \xEF\xB7\x91 \xEF\xBF\xBC "
-                             "\xC2\xA0 \xF0\x9F\x98\x80\r\nint x;\r\n";
-    const QString path = Dir.Write("marks.c", bytes);
-    main.LoadDocument(path);
-    EXPECT_EQ(main.Editor()->document()->blockCount(), 3);
-    main.SaveDocument();
-    EXPECT_EQ(TempDir::Read(path), bytes);
+    const struct
+    {
+        QByteArray Loaded;
+        int Lines;
+        QByteArray Saved; // empty: as loaded
+    } cases[] = {{"// Z\xE4hler\xA0und\tTab \x81\x9D\nint a;\rint b;\r\n", 4,
+                  "// Z\xE4hler\xA0und\tTab \x81\x9D\r\nint a;\r\nint b;\r\n"},
+                 {"\xEF\xBB\xBF// \xC3\xA4\xC2\xA0\xE2\x82\xAC\r\n", 2, {}},
+                 {"", 1, {}},
+                 {"// \xE2\x80\xA8 \xE2\x80\xA9 \xEF\xB7\x90 \xEF\xB7\x91 \xEF\xBF\xBC \xC2\xA0 "
+                  "\xF0\x9F\x98\x80\r\nint x;\r\n",
+                  3,
+                  {}}};
+    QString path;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Loaded.toStdString());
+        path = Dir.Write(QStringLiteral("c.c"), c.Loaded);
+        main.LoadDocument(path);
+        EXPECT_EQ(main.Editor()->document()->blockCount(), c.Lines);
+        main.SaveDocument();
+        EXPECT_EQ(TempDir::Read(path), c.Saved.isEmpty() ? c.Loaded : c.Saved);
+    }
 
     // Typed with Shift+Enter, a line separator shows as a line break and is saved as one.
     main.Editor()->moveCursor(QTextCursor::End);
     QTest::keyClick(main.Editor(), Qt::Key_Return, Qt::ShiftModifier);
     main.SaveDocument();
-    EXPECT_EQ(TempDir::Read(path), bytes + "\r\n");
+    EXPECT_EQ(TempDir::Read(path), cases[3].Loaded + "\r\n");
 }
 
 // Qt's copy turned no-break spaces into blanks, so moving a line by cut and paste changed it.
@@ -398,34 +401,6 @@ TEST_F(MainWindow, StartUpWithAMissingFileOrAFifoOpensEmpty)
     }
 }
 
-TEST_F(MainWindow, ClosingWithUnsavedChangesAsksFirst)
-{
-    TMainFM& main = Window();
-    main.show();
-    Type(QStringLiteral("int a;"));
-
-    Prompts.Answers = {QMessageBox::Cancel};
-    EXPECT_FALSE(main.close());
-    EXPECT_EQ(main.Editor()->toPlainText(), QStringLiteral("int a;"));
-
-    Prompts.Answers = {QMessageBox::Yes};
-    Prompts.SaveAnswers = {QString()};
-    EXPECT_FALSE(main.close()) << "a cancelled Save As keeps the window open";
-
-    const QString path = Dir.Path("kept.c");
-    Prompts.Answers = {QMessageBox::Yes};
-    Prompts.SaveAnswers = {path};
-    Action("ExitMI")->trigger();
-    EXPECT_FALSE(main.isVisible());
-    EXPECT_EQ(TempDir::Read(path), QByteArray("int a;"));
-
-    TMainFM& second = Window();
-    second.show();
-    Type(QStringLiteral("lost"));
-    Prompts.Answers = {QMessageBox::No};
-    EXPECT_TRUE(second.close());
-}
-
 TEST_F(MainWindow, ListingPaneStartsAt160PixelsAndTogglesThroughTheHiddenViewMenu)
 {
     TMainFM& main = Window();
@@ -510,46 +485,25 @@ TEST_F(MainWindow, ListingOptionAndPaneContents)
 TEST_F(MainWindow, MenusOfferTheirEntriesWithShortcuts)
 {
     Window();
-    QStringList entries;
+    QStringList menus;
     for (QAction* menu : Main->menuBar()->actions()) {
-        entries << menu->text();
+        QStringList items;
         for (QAction* item : menu->menu()->actions())
             if (!item->isSeparator())
-                entries << QStringLiteral("  %1 %2").arg(
-                    item->text(), item->shortcut().toString(QKeySequence::PortableText));
+                items << item->text() + ' ' + item->shortcut().toString(QKeySequence::PortableText);
+        menus << menu->text() + ": " + items.join('|');
     }
-    const QStringList expected{"&Datei",
-                               "  &Neu Ctrl+N",
-                               "  &Öffnen... Ctrl+O",
-                               "  &Speichern Ctrl+S",
-                               "  &Speichern unter... ",
-                               "  &Binärdatei flashen... ",
-                               "  &Beenden Alt+X",
-                               "&Bearbeiten",
-                               "  &Rückgängig Ctrl+Z",
-                               "  &Ausschneiden Ctrl+X",
-                               "  &Kopieren Ctrl+C",
-                               "  &Einfügen Ctrl+V",
-                               "  &Löschen Ctrl+Del",
-                               "  A&lles auswählen Ctrl+A",
-                               "  E&rsetzen... Ctrl+R",
-                               "  &Suchen... Ctrl+F",
-                               "  &Weitersuchen Ctrl+L",
-                               "  &Gehe zu Zeile... Ctrl+G",
-                               "&Projekt",
-                               "  &Kompilieren Ctrl+F9",
-                               "  Kompilieren && &Flashen F9",
-                               "  &Nächste Meldung F8",
-                               "  &Vorige Meldung Shift+F8",
-                               "  &Ziel ",
-                               "  &Listing erzeugen ",
-                               "&Extras",
-                               "  Fuse Bits... ",
-                               "&Ansicht",
-                               "  &Listing-Fenster ",
-                               "&Hilfe",
-                               "  &Über... F1"};
-    EXPECT_EQ(entries, expected);
+    EXPECT_EQ(menus, QStringList({"&Datei: &Neu Ctrl+N|&Öffnen... Ctrl+O|&Speichern Ctrl+S|"
+                                  "&Speichern unter... |&Binärdatei flashen... |&Beenden Alt+X",
+                                  "&Bearbeiten: &Rückgängig Ctrl+Z|&Ausschneiden Ctrl+X|"
+                                  "&Kopieren Ctrl+C|&Einfügen Ctrl+V|&Löschen Ctrl+Del|"
+                                  "A&lles auswählen Ctrl+A|E&rsetzen... Ctrl+R|&Suchen... Ctrl+F|"
+                                  "&Weitersuchen Ctrl+L|&Gehe zu Zeile... Ctrl+G",
+                                  "&Projekt: &Kompilieren Ctrl+F9|Kompilieren && &Flashen F9|"
+                                  "&Nächste Meldung F8|&Vorige Meldung Shift+F8|&Ziel |"
+                                  "&Listing erzeugen ",
+                                  "&Extras: Fuse Bits... ", "&Ansicht: &Listing-Fenster ",
+                                  "&Hilfe: &Über... F1"}));
 
     QStringList targets;
     for (QAction* item : Main->findChild<QMenu*>(QStringLiteral("TargetMI"))->actions())

@@ -18,6 +18,8 @@
 namespace {
 
 const QString Changed = QStringLiteral("Die Datei %1 wurde außerhalb von Quennor geändert. ");
+const QString Reload =
+    Changed + QStringLiteral("Neu laden und die Änderungen in Quennor verwerfen?");
 const QString AsUtf8 = QStringLiteral(
     "Die Datei enthält Zeichen, die es in Windows-1252 nicht gibt. Als UTF-8 speichern? Umlaute "
     "und Sonderzeichen ändern dann ihre Bytes.");
@@ -127,9 +129,7 @@ TEST_F(Document, ComingBackReloadsWhatAnotherProgramChanged)
         file.close();
         Reactivate();
         Reactivate();
-        EXPECT_EQ(Asked(Changed.arg(path) +
-                        QStringLiteral("Neu laden und die Änderungen in Quennor verwerfen?")),
-                  c.Answer != NotAsked);
+        EXPECT_EQ(Asked(Reload.arg(path)), c.Answer != NotAsked);
         const bool reloaded = c.Answer != QMessageBox::No;
         EXPECT_EQ(Main.Editor()->toPlainText() == QStringLiteral("1\n2\n3\n4\n"), reloaded);
         EXPECT_EQ(Main.Modified(), !reloaded);
@@ -159,8 +159,7 @@ TEST_F(Document, ComingBackWhileADialogIsOpenAsksOnceItIsClosed)
     EXPECT_TRUE(Prompts.Messages.empty()) << "asked over the open dialog";
     dialog.close();
     Reactivate();
-    EXPECT_TRUE(Asked(Changed.arg(path) +
-                      QStringLiteral("Neu laden und die Änderungen in Quennor verwerfen?")));
+    EXPECT_TRUE(Asked(Reload.arg(path)));
     EXPECT_EQ(Main.Editor()->toPlainText(), QStringLiteral("1\n2\n"));
 }
 

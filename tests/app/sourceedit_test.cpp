@@ -59,9 +59,29 @@ protected:
         edit->setTextCursor(cursor);
     }
 
-    static QColor GutterPixelAtCaret(SourceEdit* edit)
+    static QColor GutterPixelAt(SourceEdit* edit, const QTextCursor& line)
     {
-        return edit->Gutter()->grab().toImage().pixelColor(1, edit->cursorRect().center().y());
+        return edit->Gutter()->grab().toImage().pixelColor(2, edit->cursorRect(line).center().y());
+    }
+
+    static QColor GutterPixelAt(SourceEdit* edit, int block)
+    {
+        return GutterPixelAt(edit, QTextCursor(edit->document()->findBlockByNumber(block)));
+    }
+
+    // The tool tip the gutter shows at that height, empty for none.
+    static QString GutterTipAt(SourceEdit* edit, int y)
+    {
+        QHelpEvent tip(QEvent::ToolTip, QPoint(2, y), QPoint(100, 100));
+        QApplication::sendEvent(edit->Gutter(), &tip);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    }
+
+    // A line of the compiler's output in the message list, as a build puts it there.
+    static void AddMessage(TMainFM& main, const QString& line)
+    {
+        const TMessageRow row = SplitMessage(line);
+        new QTreeWidgetItem(main.Messages(), {row.Message, row.File, row.Line});
     }
 
     // Right of the line's text, where only the line's mark is drawn.
@@ -81,8 +101,7 @@ protected:
 
 TEST_F(Editor, KeepsItsFontWrapAndTabAndNumbersTheLinesInThatFont)
 {
-    TMainFM& main = Window();
-    SourceEdit* edit = Source(main);
+    SourceEdit* edit = Source(Window());
     EXPECT_EQ(edit->font().family(), QStringLiteral("Courier New"));
     EXPECT_EQ(edit->font().pixelSize(), 15);
     EXPECT_EQ(edit->lineWrapMode(), QPlainTextEdit::NoWrap);
@@ -113,8 +132,7 @@ TEST_F(Editor, KeepsItsFontWrapAndTabAndNumbersTheLinesInThatFont)
 
 TEST_F(Editor, GrowingGutterLaysNoLineOutAgain)
 {
-    TMainFM& main = Window();
-    SourceEdit* edit = Source(main);
+    SourceEdit* edit = Source(Window());
     edit->setPlainText(QStringLiteral("x\n").repeated(98));
     edit->grab();
     ASSERT_EQ(edit->document()->firstBlock().layout()->lineCount(), 1);
@@ -189,8 +207,7 @@ TEST_F(Editor, DoubleClickedMessageLineIsTheMarkedLineInTextAndGutter)
     TMainFM& main = Window();
     SourceEdit* edit = Source(main);
     main.Editor()->setPlainText(QStringLiteral("int a;\n").repeated(40));
-    new QTreeWidgetItem(main.Messages(), {QStringLiteral("blink.c:12: error: expected ';'"),
-                                          QStringLiteral("blink.c"), QStringLiteral("12")});
+    AddMessage(main, QStringLiteral("blink.c:12: error: expected ';'"));
     QTreeWidgetItem* row = main.Messages()->topLevelItem(0);
     main.Messages()->setCurrentItem(row);
     emit main.Messages()->itemDoubleClicked(row, 0);
@@ -199,24 +216,19 @@ TEST_F(Editor, DoubleClickedMessageLineIsTheMarkedLineInTextAndGutter)
     EXPECT_EQ(edit->textCursor().blockNumber(), 11);
     const SyntaxColours colours = ColoursFor(edit->palette());
     EXPECT_EQ(TextPixelAtCaret(edit), colours.CurrentLine);
-    EXPECT_EQ(GutterPixelAtCaret(edit), colours.GutterCurrentLine);
+    EXPECT_EQ(GutterPixelAt(edit, edit->textCursor()), colours.GutterCurrentLine);
 
     SetCaret(edit, 0);
-    EXPECT_EQ(GutterPixelAtCaret(edit), colours.GutterCurrentLine)
-        << "the gutter follows the caret";
-    EXPECT_EQ(TextPixelAtCaret(edit), colours.CurrentLine);
+    EXPECT_EQ(GutterPixelAt(edit, 0), colours.GutterCurrentLine) << "the gutter follows the caret";
     SetCaret(edit, 7 * 11);
-    EXPECT_EQ(GutterPixelAtCaret(edit), colours.GutterCurrentLine);
+    EXPECT_EQ(GutterPixelAt(edit, 11), colours.GutterCurrentLine);
     edit->verticalScrollBar()->setValue(0);
-    EXPECT_EQ(edit->Gutter()->grab().toImage().pixelColor(
-                  1, edit->cursorRect(QTextCursor(edit->document())).center().y()),
-              colours.GutterBackground);
+    EXPECT_EQ(GutterPixelAt(edit, 0), colours.GutterBackground);
 }
 
 TEST_F(Editor, BracketBesideTheCaretIsMarkedWithItsPartner)
 {
-    TMainFM& main = Window();
-    SourceEdit* edit = Source(main);
+    SourceEdit* edit = Source(Window());
     edit->setPlainText(QStringLiteral("if (f(a) /* ) */) {\n}\n("));
     const SyntaxColours colours = ColoursFor(edit->palette());
     const auto marks = [edit] {
@@ -327,24 +339,20 @@ TEST_F(Editor, SearchReplaceAndCaretPanelAreTheSameWithAndWithoutColours)
 
 TEST_F(Editor, PaletteChangeRecoloursTheText)
 {
-    TMainFM& main = Window();
-    SourceEdit* edit = Source(main);
+    SourceEdit* edit = Source(Window());
     edit->setPlainText(QStringLiteral("int a;"));
-    const auto keyword = [edit] {
+    const auto inLayout = [edit] {
         edit->grab();
-        return edit->document()
-            ->firstBlock()
-            .layout()
-            ->formats()
-            .value(0)
-            .format.foreground()
-            .color();
+        const QTextLayout* line = edit->document()->firstBlock().layout();
+        return line->formats().value(0).format.foreground().color();
     };
-    EXPECT_EQ(keyword(),
-              ColoursFor(edit->palette()).Formats[int(SyntaxKind::Keyword)].foreground().color());
+    const auto keyword = [](const QPalette& palette) {
+        return ColoursFor(palette).Formats[int(SyntaxKind::Keyword)].foreground().color();
+    };
+    EXPECT_EQ(inLayout(), keyword(edit->palette()));
     edit->setPalette(Dark());
-    const QColor dark = ColoursFor(Dark()).Formats[int(SyntaxKind::Keyword)].foreground().color();
-    EXPECT_EQ(keyword(), dark);
+    const QColor dark = keyword(Dark());
+    EXPECT_EQ(inLayout(), dark);
     const QImage shown = edit->viewport()->grab().toImage();
     int inKeywordColour = 0;
     for (int y = 0; y < edit->cursorRect().bottom(); ++y)
@@ -423,8 +431,7 @@ TEST_F(Editor, TabDoesNotLeaveTheReadOnlyListing)
 // stays, and an empty pane draws it without asking Qt for a full-width selection.
 TEST_F(Editor, CaretsLineMarkLiesUnderTheTargetLine)
 {
-    TMainFM& main = Window();
-    SourceEdit* edit = Source(main);
+    SourceEdit* edit = Source(Window());
     const SyntaxColours colours = ColoursFor(edit->palette());
     for (const char* text : {"//#TARGET ATtiny26\nint a;", ""}) {
         SCOPED_TRACE(text);
@@ -446,8 +453,7 @@ TEST_F(Editor, CaretsLineMarkLiesUnderTheTargetLine)
 
 TEST_F(Editor, FarBracketPartnerIsMarkedOnlyOnceFoundBetweenEvents)
 {
-    TMainFM& main = Window();
-    SourceEdit* edit = Source(main);
+    SourceEdit* edit = Source(Window());
     edit->setPlainText(QStringLiteral("{\n") + QStringLiteral("int a;\n").repeated(2000) + '}');
     SetCaret(edit, 0);
     EXPECT_TRUE(edit->BracketSearchPending());
@@ -471,26 +477,18 @@ TEST_F(Editor, CompilerMessagesMarkTheirLinesUntilTheNextBuildOrAnotherDocument)
                             path + ":12:1: warning: no return"};
     const auto build = [&] {
         main.Messages()->clear();
-        for (const QString& line : lines) {
-            const TMessageRow row = SplitMessage(line);
-            new QTreeWidgetItem(main.Messages(), {row.Message, row.File, row.Line});
-        }
-    };
-    const auto gutterAt = [edit](int block) {
-        const QTextCursor line(edit->document()->findBlockByNumber(block));
-        return edit->Gutter()->grab().toImage().pixelColor(2, edit->cursorRect(line).center().y());
+        for (const QString& line : lines)
+            AddMessage(main, line);
     };
     main.LoadDocument(path);
     build();
     const SyntaxColours colours = ColoursFor(edit->palette());
-    EXPECT_EQ(gutterAt(2), colours.ErrorMark);
-    EXPECT_EQ(gutterAt(7), colours.WarningMark);
-    EXPECT_EQ(gutterAt(4), colours.GutterBackground) << "a header's line 5 is no line of this file";
+    EXPECT_EQ(GutterPixelAt(edit, 2), colours.ErrorMark);
+    EXPECT_EQ(GutterPixelAt(edit, 7), colours.WarningMark);
+    EXPECT_EQ(GutterPixelAt(edit, 4), colours.GutterBackground)
+        << "a header's line 5 is no line of this file";
     const QTextCursor third(edit->document()->findBlockByNumber(2));
-    QHelpEvent tip(QEvent::ToolTip, QPoint(2, edit->cursorRect(third).center().y()),
-                   QPoint(100, 100));
-    QApplication::sendEvent(edit->Gutter(), &tip);
-    EXPECT_EQ(QToolTip::text(), MessageToolTip(lines[1]));
+    EXPECT_EQ(GutterTipAt(edit, edit->cursorRect(third).center().y()), MessageToolTip(lines[1]));
 
     SetCaret(edit, 0);
     QTest::keyClick(edit, Qt::Key_Return);
@@ -505,7 +503,8 @@ TEST_F(Editor, CompilerMessagesMarkTheirLinesUntilTheNextBuildOrAnotherDocument)
     }
 
     main.Messages()->clear();
-    EXPECT_EQ(gutterAt(4), colours.GutterBackground) << "the next build starts without marks";
+    EXPECT_EQ(GutterPixelAt(edit, 4), colours.GutterBackground)
+        << "the next build starts without marks";
     build();
     Prompts.Answers = {QMessageBox::No};
     main.NewDocument();
@@ -522,13 +521,9 @@ TEST_F(Editor, GutterBelowTheLastLineShowsNoMessage)
     SourceEdit* edit = Source(main);
     const QString path = Dir.Write("one.c", "int a;");
     main.LoadDocument(path);
-    const TMessageRow row = SplitMessage(path + ":1:5: error: x");
-    new QTreeWidgetItem(main.Messages(), {row.Message, row.File, row.Line});
+    AddMessage(main, path + ":1:5: error: x");
     QToolTip::hideText();
     ASSERT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }));
-    for (const int y : {edit->Gutter()->height() - 3, edit->cursorRect().center().y()}) {
-        QHelpEvent tip(QEvent::ToolTip, QPoint(2, y), QPoint(100, 100));
-        QApplication::sendEvent(edit->Gutter(), &tip);
-        EXPECT_EQ(QToolTip::isVisible(), y == edit->cursorRect().center().y()) << y;
-    }
+    for (const int y : {edit->Gutter()->height() - 3, edit->cursorRect().center().y()})
+        EXPECT_EQ(GutterTipAt(edit, y).isEmpty(), y != edit->cursorRect().center().y()) << y;
 }
